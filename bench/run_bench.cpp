@@ -1,0 +1,7 @@
+#include <benchmark/benchmark.h>
+
+static void Placeholder(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(state.iterations());
+}
+BENCHMARK(Placeholder);
+BENCHMARK_MAIN();

@@ -1,0 +1,40 @@
+#include "core/progress.h"
+
+#include "core/removal_codes.h"
+
+namespace tarvik {
+
+namespace {
+class SilentProgress final : public Progress {
+ public:
+  void Begin(std::string_view, std::int32_t) override {}
+  void SetValue(std::int32_t) override {}
+  void End() override {}
+};
+}  // namespace
+
+Progress& NoProgress() {
+  static SilentProgress silent;
+  return silent;
+}
+
+const char* RemovalCodeName(int code) {
+  switch (code) {
+    case kRetained: return "retained";
+    case kHeaderUp: return "header up";
+    case kStartPassDelay: return "start delay";
+    case kEndPassDelay: return "end delay";
+    case kGrainFlowOutlier: return "flow outlier";
+    case kSpeedOutlier: return "speed outlier";
+    case kMoistureOutlier: return "moisture outlier";
+    case kBelowMinimumYield: return "below minimum";
+    case kAboveMaximumYield: return "above maximum";
+    case kAboveNeighbours: return "above neighbours";
+    case kBelowNeighbours: return "below neighbours";
+    case kShortSegment: return "short segment";
+    case kCoLocated: return "co-located";
+    default: return "unknown";
+  }
+}
+
+}  // namespace tarvik

@@ -1,0 +1,27 @@
+// Codes that the checks write into YieldPoint::RemovalCode.
+#pragma once
+
+#include <cstdint>
+
+namespace tarvik {
+
+inline constexpr std::int16_t kRetained = 0;
+inline constexpr std::int16_t kHeaderUp = 1;           // HeaderStatus 1
+inline constexpr std::int16_t kStartPassDelay = 2;     // within the start delay of its segment
+inline constexpr std::int16_t kEndPassDelay = 3;       // within the end delay of its segment
+inline constexpr std::int16_t kGrainFlowOutlier = 4;   // grain flow outside the SD band
+inline constexpr std::int16_t kSpeedOutlier = 5;       // speed outside the SD band
+inline constexpr std::int16_t kMoistureOutlier = 6;    // moisture outside the SD band
+inline constexpr std::int16_t kBelowMinimumYield = 7;  // yield below the lower limit
+inline constexpr std::int16_t kAboveMaximumYield = 8;  // yield above the upper limit
+inline constexpr std::int16_t kAboveNeighbours = 9;    // yield above the neighbourhood band
+inline constexpr std::int16_t kBelowNeighbours = 10;   // yield below the neighbourhood band
+inline constexpr std::int16_t kShortSegment = 11;      // segment keeps too few points
+inline constexpr std::int16_t kCoLocated = 12;         // same easting and northing as another point
+
+inline constexpr int kCodeCount = 13;  // codes 0..12
+
+/// Short English name of a removal code, for summaries ("header", "start delay", ...).
+const char* RemovalCodeName(int code);
+
+}  // namespace tarvik

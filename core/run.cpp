@@ -1,0 +1,317 @@
+#include "core/run.h"
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "checks/colocated.h"
+#include "checks/distribution.h"
+#include "checks/neighbourhood.h"
+#include "checks/ordering.h"
+#include "checks/screening.h"
+#include "core/errors.h"
+#include "core/number_text.h"
+#include "input/advanced_export.h"
+#include "input/blocks.h"
+#include "input/segments.h"
+#include "input/utm.h"
+#include "input/yield.h"
+#include "output/writers.h"
+
+namespace tarvik {
+
+namespace {
+
+constexpr const char* kInvalidInputText = "Invalid Input File";
+constexpr const char* kInvalidInputTitle = "Error Input File";
+constexpr const char* kSettingsTitle = "Error in Settings";
+constexpr const char* kRunErrorTitle = "Run Error";
+constexpr const char* kOutputTitle = "Error Output File";
+
+/// Every setting of a run, converted to the type its stage takes.
+struct ConvertedSettings {
+  float targetMoisture = 0;
+  float testWeight = 0;
+  std::int16_t bufferHalfWidth = 0;
+  std::int16_t startPassDelay = 0;
+  std::int16_t endPassDelay = 0;
+  float sdOutlier = 0;
+  float lowerLimit = 0;
+  float upperLimit = 0;
+  float searchX = 0;
+  float searchY = 0;
+  float searchSD = 0;
+  std::int16_t minimumPoints = 0;
+  std::int32_t falseEasting = 0;
+  std::int32_t falseNorthing = 0;
+};
+
+/// Converts the settings in the order the run uses them; the first failure
+/// gives the message that names the field by its label.
+class SettingsConverter {
+ public:
+  explicit SettingsConverter(char decimalPoint) : decimalPoint_(decimalPoint) {}
+
+  void Single(std::string_view text, const char* label, float& out) {
+    if (error) return;
+    if (auto value = ParseSingle(text, decimalPoint_)) {
+      out = *value;
+    } else {
+      error = std::string(label) + " must be a number from -3.402823E+38 to 3.402823E+38.";
+    }
+  }
+
+  void Int16(std::string_view text, const char* label, std::int16_t& out) {
+    if (error) return;
+    if (auto value = ParseInt16(text, decimalPoint_)) {
+      out = *value;
+    } else {
+      error = std::string(label) + " must be a whole number from -32768 to 32767.";
+    }
+  }
+
+  void Int32(std::string_view text, const char* label, std::int32_t& out) {
+    if (error) return;
+    if (auto value = ParseInt32(text, decimalPoint_)) {
+      out = *value;
+    } else {
+      error = std::string(label) + " must be a whole number from -2147483648 to 2147483647.";
+    }
+  }
+
+  /// The buffer: the text as a double, divided by 4, rounded half to even to 16 bits.
+  void Buffer(std::string_view text, const char* label, std::int16_t& out) {
+    if (error) return;
+    if (auto value = ParseDecimal(text, decimalPoint_)) {
+      const double quarter = RoundHalfEven(*value / 4);
+      if (quarter >= -32768 && quarter <= 32767) {
+        out = static_cast<std::int16_t>(quarter);
+        return;
+      }
+    }
+    error = std::string(label) + " must be a number from -131072 to 131068.";
+  }
+
+  std::optional<std::string> error;
+
+ private:
+  char decimalPoint_;
+};
+
+std::optional<std::string> ConvertSettings(const RunSettings& s, ConvertedSettings& out) {
+  SettingsConverter c(s.DecimalPoint);
+  c.Single(s.MC, "Standard Moisture Content (%)", out.targetMoisture);
+  c.Single(s.Density, "Test weight (lb/bu)", out.testWeight);
+  c.Buffer(s.SearchSize, "Search Size", out.bufferHalfWidth);
+  c.Int16(s.StartPassDelay, "Start Pass Delay", out.startPassDelay);
+  c.Int16(s.EndPassDelay, "End Pass Delay", out.endPassDelay);
+  c.Single(s.SDOutlier, "SD for Outlier Test", out.sdOutlier);
+  c.Single(s.LowerLimit, "Lower Limit", out.lowerLimit);
+  c.Single(s.UpperLimit, "Upper Limit", out.upperLimit);
+  c.Single(s.SearchX, "Search Neighborhood Size X", out.searchX);
+  c.Single(s.SearchY, "Search Neighborhood Size Y", out.searchY);
+  c.Single(s.SearchSD, "SD for Neighborhood", out.searchSD);
+  c.Int16(s.NoPointsforValidSeg, "Minimum # of data points for a valid segment",
+          out.minimumPoints);
+  c.Int32(s.FEast, "False Easting", out.falseEasting);
+  c.Int32(s.FNorth, "False Northing", out.falseNorthing);
+  return c.error;
+}
+
+RunOutcome Message(RunStatus status, std::string text, std::string title, MessageIcon icon,
+                   std::string detail = {}) {
+  RunOutcome outcome;
+  outcome.Status = status;
+  outcome.Text = std::move(text);
+  outcome.Title = std::move(title);
+  outcome.Icon = icon;
+  outcome.Detail = std::move(detail);
+  return outcome;
+}
+
+RunOutcome InvalidInput(std::string detail) {
+  return Message(RunStatus::InvalidInput, kInvalidInputText, kInvalidInputTitle,
+                 MessageIcon::Critical, std::move(detail));
+}
+
+/// Run's step 7: every point to UTM, gathering the extent as it goes.
+FieldExtent ConvertCoordinates(const std::int32_t& count, PointTable& table) {
+  FieldExtent extent;
+  for (std::int32_t i = 1; i <= count; ++i) {
+    YieldPoint& point = table[i];
+    UTMPoint utm;
+    utm.Latitude = point.Latitude;
+    utm.Longitude = point.Longitude;
+    try {
+      const UTMPoint result = LatLongToUTM(utm);
+      point.Easting = result.Easting;
+      point.Northing = result.Northing;
+    } catch (const RunError& error) {
+      throw RunError("Point " + std::to_string(point.ID) + ": " + error.what());
+    }
+    if (point.Easting < extent.MinEasting) extent.MinEasting = point.Easting;
+    if (point.Easting > extent.MaxEasting) extent.MaxEasting = point.Easting;
+    if (point.Northing < extent.MinNorthing) extent.MinNorthing = point.Northing;
+    if (point.Northing > extent.MaxNorthing) extent.MaxNorthing = point.Northing;
+  }
+  return extent;
+}
+
+/// Run's step 8, with the widening checked against the 32-bit range.
+void WidenExtent(FieldExtent& extent) {
+  constexpr std::int64_t kMin = INT32_MIN;
+  constexpr std::int64_t kMax = INT32_MAX;
+  const std::int64_t minE = std::int64_t{extent.MinEasting} - 1;
+  const std::int64_t maxE = std::int64_t{extent.MaxEasting} + 1;
+  const std::int64_t minN = std::int64_t{extent.MinNorthing} - 1;
+  const std::int64_t maxN = std::int64_t{extent.MaxNorthing} + 1;
+  if (minE < kMin || maxE > kMax || minN < kMin || maxN > kMax || maxE - minE > kMax ||
+      maxN - minN > kMax) {
+    throw RunError("The field extent is beyond the 32-bit range of coordinates.");
+  }
+  extent.MinEasting = static_cast<std::int32_t>(minE);
+  extent.MaxEasting = static_cast<std::int32_t>(maxE);
+  extent.MinNorthing = static_cast<std::int32_t>(minN);
+  extent.MaxNorthing = static_cast<std::int32_t>(maxN);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::exists(b, error) && fs::equivalent(a, b, error)) return true;
+  const fs::path pa = fs::weakly_canonical(fs::path(a), error);
+  if (error) return false;
+  const fs::path pb = fs::weakly_canonical(fs::path(b), error);
+  if (error) return false;
+  return pa == pb;
+}
+
+}  // namespace
+
+std::array<std::int32_t, kCodeCount> CountCodes(const std::int32_t& count, const PointTable& table) {
+  std::array<std::int32_t, kCodeCount> byCode{};
+  for (std::int32_t i = 1; i <= count; ++i) {
+    const int code = table[i].RemovalCode;
+    if (code >= 0 && code < kCodeCount) ++byCode[static_cast<std::size_t>(code)];
+  }
+  return byCode;
+}
+
+RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings& settings,
+                       Progress& progress) {
+  // Steps 1 to 4: a fresh table, then the whole file or nothing.
+  RecreateTable(table);
+  if (settings.InputFile.empty()) return InvalidInput("No input file was named.");
+  const ReadResult read = ReadAdvancedExport(settings.InputFile, table, count);
+  if (!read.ok || count == 0) {
+    count = 0;
+    return InvalidInput(read.reason.empty() ? settings.InputFile + ": the file holds no records."
+                                            : read.reason);
+  }
+
+  ConvertedSettings s;
+  if (auto error = ConvertSettings(settings, s)) {
+    return Message(RunStatus::SettingError, *error, kSettingsTitle, MessageIcon::Critical);
+  }
+
+  RunCounts counts;
+  counts.PointsRead = count;
+  try {
+    // Steps 5 to 9: the derived fields.
+    ComputeYield(count, table, s.targetMoisture, s.testWeight);
+    NumberSegments(count, table);
+    FieldExtent extent = ConvertCoordinates(count, table);
+    WidenExtent(extent);
+    AssignBlocks(count, table, extent, s.bufferHalfWidth);
+
+    // Step 10: the checks in their fixed order.
+    CheckHeaderStatus(count, table, progress);
+    CheckStartPassDelay(count, table, s.startPassDelay, progress);
+    CheckEndPassDelay(count, table, s.endPassDelay, progress);
+    CheckVariableDistribution(count, table, s.sdOutlier, progress);
+    CheckMinimumYield(count, table, s.lowerLimit, progress);
+    CheckMaximumYield(count, table, s.upperLimit);
+    SortByBlocks(count, table);
+    CheckNeighbourhood(count, table, counts.HighCounter, counts.LowCounter, s.searchX, s.searchY,
+                       s.searchSD, progress);
+    CheckCoLocatedPoints(count, table, counts.DuplicateCounter, progress);
+    RestoreInputOrder(count, table);
+    CheckValidSegments(count, table, s.minimumPoints);
+    counts.ByCode = CountCodes(count, table);
+
+    // Step 11: exactly one output file.
+    if (SameFile(settings.InputFile, settings.OutputFile)) {
+      return Message(RunStatus::OutputError, "The output file must not be the input file.",
+                     kOutputTitle, MessageIcon::Critical, settings.OutputFile);
+    }
+    if (settings.Option3) {
+      WriteBasicOutput(settings.Title, settings.OutputFile, count, table, settings.Check1,
+                       s.falseEasting, s.falseNorthing);
+    } else {
+      WriteDetailedOutput(settings.Title, settings.OutputFile, count, table, settings.Check1,
+                          s.falseEasting, s.falseNorthing);
+    }
+  } catch (const RunError& error) {
+    return Message(RunStatus::RunError, error.what(), kRunErrorTitle, MessageIcon::Critical);
+  } catch (const OutputError& error) {
+    return Message(RunStatus::OutputError, error.what(), kOutputTitle, MessageIcon::Critical);
+  } catch (const std::bad_alloc&) {
+    return Message(RunStatus::RunError, "Not enough memory for the run.", kRunErrorTitle,
+                   MessageIcon::Critical);
+  }
+
+  // Step 12.
+  RunOutcome outcome = Message(RunStatus::Finished, "FINISH", "", MessageIcon::Information);
+  outcome.Counts = counts;
+  return outcome;
+}
+
+PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::string& inputFile,
+                            const std::string& mc, const std::string& density,
+                            char decimalPoint) {
+  PreloadOutcome outcome;
+  RecreateTable(table);
+  if (inputFile.empty()) {
+    outcome.Result = PreloadOutcome::Kind::InvalidInput;
+    outcome.Detail = "No input file was named.";
+    return outcome;
+  }
+  const ReadResult read = ReadAdvancedExport(inputFile, table, count);
+  if (!read.ok || count == 0) {
+    count = 0;
+    outcome.Result = PreloadOutcome::Kind::InvalidInput;
+    outcome.Detail = read.reason.empty() ? inputFile + ": the file holds no records." : read.reason;
+    return outcome;
+  }
+  const auto targetMoisture = ParseSingle(mc, decimalPoint);
+  const auto testWeight = ParseSingle(density, decimalPoint);
+  if (!targetMoisture || !testWeight) {
+    outcome.Detail = "The moisture or test weight is not a number.";
+    return outcome;
+  }
+  try {
+    ComputeYield(count, table, *targetMoisture, *testWeight);
+    NumberSegments(count, table);
+    ConvertCoordinates(count, table);
+  } catch (const RunError& error) {
+    outcome.Detail = error.what();
+    return outcome;
+  }
+  std::int32_t minEasting = 100000000;
+  std::int32_t minNorthing = 100000000;
+  for (std::int32_t i = 1; i <= count; ++i) {
+    if (table[i].Easting < minEasting) minEasting = table[i].Easting;
+    if (table[i].Northing < minNorthing) minNorthing = table[i].Northing;
+  }
+  outcome.Result = PreloadOutcome::Kind::Loaded;
+  outcome.FEast = minEasting;
+  outcome.FNorth = minNorthing;
+  return outcome;
+}
+
+std::string DeriveOutputName(const std::string& inputPath) {
+  if (inputPath.size() < 4) return {};
+  return inputPath.substr(0, inputPath.size() - 4) + "out.txt";
+}
+
+}  // namespace tarvik

@@ -1,0 +1,97 @@
+// One cleaning run: from the fields' texts to the output file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/point_table.h"
+#include "core/progress.h"
+#include "core/removal_codes.h"
+
+namespace tarvik {
+
+/// The settings of one run: the texts of the main form's fields, converted
+/// when the run needs them. Names are those of the form's controls.
+struct RunSettings {
+  std::string InputFile;            // input file path
+  std::string MC;                   // standard moisture content, %
+  std::string Density;              // test weight, lb/bu
+  std::string SearchSize;           // buffer text; /4 rounded gives the buffer half-width
+  std::string StartPassDelay;       // s
+  std::string EndPassDelay;         // s
+  std::string SDOutlier;            // standard deviations
+  std::string LowerLimit;           // bu/ac
+  std::string UpperLimit;           // bu/ac
+  std::string SearchX;              // m
+  std::string SearchY;              // m
+  std::string SearchSD;             // standard deviations
+  std::string NoPointsforValidSeg;  // points
+  bool Option3 = true;              // "Cleaned Data Only": basic output; else detailed
+  std::string Title;                // project title, first line of the output
+  std::string OutputFile;           // output file path
+  bool Check1 = false;              // "Re-scale Coordinates?"
+  std::string FEast = "0";          // false easting, m
+  std::string FNorth = "0";         // false northing, m
+  char DecimalPoint = '.';          // decimal separator of the texts above
+};
+
+enum class RunStatus { Finished, InvalidInput, SettingError, RunError, OutputError };
+enum class MessageIcon { None, Information, Critical };
+
+/// What a run marked, for whoever shows it.
+struct RunCounts {
+  std::int32_t PointsRead = 0;
+  std::array<std::int32_t, kCodeCount> ByCode{};  // points per removal code, [0] = retained
+  std::int32_t HighCounter = 0;       // code 9 marks of the neighbourhood check
+  std::int32_t LowCounter = 0;        // code 10 marks
+  std::int32_t DuplicateCounter = 0;  // partners marked by the co-located check
+};
+
+/// The message a run ends with: text, title (empty: the application's own
+/// title) and icon, plus the reason in detail where there is one.
+struct RunOutcome {
+  RunStatus Status = RunStatus::Finished;
+  std::string Text;    // "FINISH", "Invalid Input File", ...
+  std::string Title;   // "Error Input File", "Error in Settings", "Run Error", "Error Output File", ""
+  MessageIcon Icon = MessageIcon::Information;
+  std::string Detail;  // e.g. the reader's reason: file, line, item
+  RunCounts Counts;
+};
+
+/// The Run button: recreates the table, reads, derives, checks and writes
+/// one output file. Never throws for bad input or settings; the outcome says
+/// how it ended. The table and count keep the run's result.
+RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings& settings,
+                       Progress& progress = NoProgress());
+
+/// Points per removal code over positions 1..count.
+std::array<std::int32_t, kCodeCount> CountCodes(const std::int32_t& count, const PointTable& table);
+
+/// What the input browse button proposes after reading a file.
+struct PreloadOutcome {
+  enum class Kind {
+    Loaded,        // FEast/FNorth hold the smallest easting and northing
+    InvalidInput,  // show "Invalid Input File" / "Error Input File"
+    Failed,        // any other failure: no message, fields reset
+  };
+  Kind Result = Kind::Failed;
+  std::int32_t FEast = 0;
+  std::int32_t FNorth = 0;
+  std::string Detail;  // reason, for the detail of a message or a log
+};
+
+/// The input browse button's preload: read, yield with `mc` and `density`
+/// texts, segments, UTM; the smallest easting and northing of the points.
+PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::string& inputFile,
+                            const std::string& mc, const std::string& density,
+                            char decimalPoint = '.');
+
+/// The output name the browse button derives from an input path: the path
+/// less its last 4 characters, then "out.txt". Empty when the path is shorter.
+std::string DeriveOutputName(const std::string& inputPath);
+
+/// The application's title, shown on messages without a title of their own.
+inline constexpr const char* kApplicationTitle = "Tarvik";
+
+}  // namespace tarvik

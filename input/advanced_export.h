@@ -1,0 +1,27 @@
+// Reader of the yield monitor's Advanced Export text files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/point_table.h"
+
+namespace tarvik {
+
+/// What a read came to. On failure `reason` says where and what, for example
+/// "field.txt:12: item 5 (GPSInterval): \"abc\" is not a number".
+struct ReadResult {
+  bool ok = false;
+  std::string reason;
+};
+
+/// Reads the whole file into `table` and sets `count`; on any failure the
+/// table is left unchanged and `count` is 0. Never throws for bad input.
+ReadResult ReadAdvancedExport(const std::string& fileName, PointTable& table, std::int32_t& count);
+
+/// The same over text already in memory; `displayName` names it in reasons.
+ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displayName,
+                               PointTable& table, std::int32_t& count);
+
+}  // namespace tarvik
