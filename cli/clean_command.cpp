@@ -1,1 +1,232 @@
+#include "cli/clean_command.h"
 
+#include <CLI/CLI.hpp>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/number_text.h"
+#include "core/run.h"
+#include "core/settings_files.h"
+
+namespace tarvik {
+
+namespace {
+
+/// The options as given; an empty optional means "take the settings file's value".
+struct CleanOptions {
+  std::vector<std::string> inputs;
+  std::string settingsFolder;
+  std::string crop = "Corn";
+  std::optional<std::string> moisture, testWeight, lowerLimit, upperLimit;
+  std::optional<std::string> startDelay, endDelay, searchX, searchY, outlierSD, neighbourSD,
+      minPoints, buffer;
+  std::string title = "Project Title?";
+  bool detailed = false;
+  bool rescale = false;
+  std::optional<std::string> falseEasting, falseNorthing;
+  std::string output;
+  int jobs = 1;
+  bool quiet = false;
+};
+
+/// What one file came to: its summary line or its error line.
+struct FileReport {
+  bool ok = false;
+  std::string line;
+};
+
+std::string Percent(std::int32_t part, std::int32_t whole) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.1f", whole > 0 ? 100.0 * part / whole : 0.0);
+  return buffer;
+}
+
+std::string SummaryLine(const std::string& input, const std::string& output,
+                        const RunCounts& counts) {
+  std::ostringstream line;
+  const std::int32_t retained = counts.ByCode[0];
+  line << input << " -> " << output << ": " << counts.PointsRead << " points read, " << retained
+       << " retained (" << Percent(retained, counts.PointsRead) << " %); removed by code:";
+  for (int code = 1; code < kCodeCount; ++code) {
+    line << ' ' << code << ':' << counts.ByCode[static_cast<std::size_t>(code)];
+  }
+  return line.str();
+}
+
+std::string ErrorLine(const std::string& input, const RunOutcome& outcome) {
+  std::string line = input + ": ";
+  if (!outcome.Title.empty()) line += outcome.Title + ": ";
+  line += outcome.Text;
+  if (!outcome.Detail.empty() && outcome.Detail != outcome.Text) line += " (" + outcome.Detail + ")";
+  return line;
+}
+
+FileReport CleanOne(const std::string& input, const std::string& output, RunSettings settings,
+                    const CleanOptions& options) {
+  settings.InputFile = input;
+  settings.OutputFile = output;
+  if (output.empty()) {
+    return {false, input + ": cannot derive an output name from so short a path; give -o FILE."};
+  }
+  auto table = std::make_unique<PointTable>();
+  std::int32_t count = 0;
+  if (options.rescale && (!options.falseEasting || !options.falseNorthing)) {
+    // The input browse button's proposal: the smallest easting and northing.
+    const PreloadOutcome preload =
+        PreloadInput(count, *table, input, settings.MC, settings.Density);
+    if (preload.Result == PreloadOutcome::Kind::Loaded) {
+      if (!options.falseEasting) settings.FEast = std::to_string(preload.FEast);
+      if (!options.falseNorthing) settings.FNorth = std::to_string(preload.FNorth);
+    }
+  }
+  const RunOutcome outcome = RunPipeline(count, *table, settings);
+  if (outcome.Status != RunStatus::Finished) return {false, ErrorLine(input, outcome)};
+  return {true, SummaryLine(input, output, outcome.Counts)};
+}
+
+}  // namespace
+
+int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  CleanOptions o;
+  CLI::App app{"Cleans yield-monitor Advanced Export files and writes GSLIB files.",
+               "tarvik-clean"};
+  app.set_version_flag("--version", "tarvik-clean 0.1.0");
+  app.add_option("INPUT", o.inputs, "Advanced Export files to clean")->required();
+  app.add_option("--settings", o.settingsFolder,
+                 "Settings folder with crop.dat and criteria.dat (default: " +
+                     DefaultSettingsFolder() + ")");
+  app.add_option("--crop", o.crop, "Crop of crop.dat whose values to use")->capture_default_str();
+  app.add_option("--moisture", o.moisture, "Standard moisture content (%)");
+  app.add_option("--test-weight", o.testWeight, "Test weight (lb/bu)");
+  app.add_option("--lower-limit", o.lowerLimit, "Lower yield limit (bu/ac)");
+  app.add_option("--upper-limit", o.upperLimit, "Upper yield limit (bu/ac)");
+  app.add_option("--start-delay", o.startDelay, "Start pass delay (s)");
+  app.add_option("--end-delay", o.endDelay, "End pass delay (s)");
+  app.add_option("--search-x", o.searchX, "Neighbourhood size along travel (m)");
+  app.add_option("--search-y", o.searchY, "Neighbourhood size across travel (m)");
+  app.add_option("--outlier-sd", o.outlierSD, "SD for the outlier test");
+  app.add_option("--neighbour-sd", o.neighbourSD, "SD for the neighbourhood test");
+  app.add_option("--min-points", o.minPoints, "Minimum number of points of a valid segment");
+  app.add_option("--buffer", o.buffer,
+                 "Buffer text (default: the criteria file's SearchY as a whole number)");
+  app.add_option("--title", o.title, "Project title, first line of the output")
+      ->capture_default_str();
+  app.add_flag("--detailed", o.detailed, "Write every point with its removal code");
+  app.add_flag("--rescale", o.rescale, "Subtract the false easting and northing");
+  app.add_option("--false-easting", o.falseEasting,
+                 "False easting (m; with --rescale default: the smallest easting)");
+  app.add_option("--false-northing", o.falseNorthing,
+                 "False northing (m; with --rescale default: the smallest northing)");
+  app.add_option("-o,--output", o.output, "Output file (one input only; default: INPUTout.txt)");
+  app.add_option("--jobs", o.jobs, "Files to clean at once")->check(CLI::Range(1, 64));
+  app.add_flag("--quiet", o.quiet, "Print errors only");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) {
+      // --help and --version.
+      out << (e.get_name() == "CallForVersion" ? std::string(e.what()) + "\n" : app.help());
+      return 0;
+    }
+    err << "tarvik-clean: " << e.what() << "\nRun with --help for the options.\n";
+    return 2;
+  }
+  if (!o.output.empty() && o.inputs.size() != 1) {
+    err << "tarvik-clean: -o names one output file; give one input with it.\n";
+    return 2;
+  }
+
+  // The form's fields as the window fills them at start-up.
+  const std::string folder = o.settingsFolder.empty() ? DefaultSettingsFolder() : o.settingsFolder;
+  const CropFile crops = ReadCropFile(SettingsFilePath(folder, kCropFileName));
+  if (!crops.ok) {
+    err << "tarvik-clean: " << crops.error << "\n";
+    return 1;
+  }
+  const CriteriaFile criteria = ReadCriteriaFile(SettingsFilePath(folder, kCriteriaFileName));
+  if (!criteria.ok) {
+    err << "tarvik-clean: " << criteria.error << "\n";
+    return 1;
+  }
+  const CropRecord* crop = FindCrop(crops, o.crop);
+  if (crop == nullptr) {
+    err << "tarvik-clean: " << SettingsFilePath(folder, kCropFileName) << " has no crop named \""
+        << o.crop << "\". Crops:";
+    for (const CropRecord& record : crops.records) err << " \"" << record.Name << "\"";
+    err << "\n";
+    return 2;
+  }
+
+  RunSettings s;
+  s.MC = o.moisture.value_or(FormatGeneral(crop->Moisture));
+  s.Density = o.testWeight.value_or(FormatGeneral(crop->TestWeight));
+  s.LowerLimit = o.lowerLimit.value_or(FormatGeneral(crop->LowerLimit));
+  s.UpperLimit = o.upperLimit.value_or(FormatGeneral(crop->UpperLimit));
+  const Criteria& c = criteria.values;
+  s.StartPassDelay = o.startDelay.value_or(FormatGeneral(c.StartPassDelay));
+  s.EndPassDelay = o.endDelay.value_or(FormatGeneral(c.EndPassDelay));
+  s.SearchX = o.searchX.value_or(FormatGeneral(c.SearchX));
+  s.SearchY = o.searchY.value_or(FormatGeneral(c.SearchY));
+  s.SDOutlier = o.outlierSD.value_or(FormatGeneral(c.SDOutlier));
+  s.SearchSD = o.neighbourSD.value_or(FormatGeneral(c.SearchSD));
+  s.NoPointsforValidSeg = o.minPoints.value_or(FormatGeneral(c.NoPointsforValidSeg));
+  if (o.buffer) {
+    s.SearchSize = *o.buffer;
+  } else if (auto whole = ParseInt16(FormatGeneral(c.SearchY))) {
+    s.SearchSize = std::to_string(*whole);
+  } else {
+    err << "tarvik-clean: the criteria file's SearchY (" << FormatGeneral(c.SearchY)
+        << ") is not a whole number from -32768 to 32767 once rounded.\n";
+    return 1;
+  }
+  s.Title = o.title;
+  s.Option3 = !o.detailed;
+  s.Check1 = o.rescale;
+  s.FEast = o.falseEasting.value_or("0");
+  s.FNorth = o.falseNorthing.value_or("0");
+
+  // Each file is cleaned on its own table; reports keep the order of the inputs.
+  std::vector<FileReport> reports(o.inputs.size());
+  std::atomic<std::size_t> next{0};
+  auto worker = [&] {
+    for (std::size_t i = next++; i < o.inputs.size(); i = next++) {
+      const std::string& input = o.inputs[i];
+      const std::string output = o.output.empty() ? DeriveOutputName(input) : o.output;
+      try {
+        reports[i] = CleanOne(input, output, s, o);
+      } catch (const std::exception& e) {
+        reports[i] = {false, input + ": " + e.what()};
+      }
+    }
+  };
+  const std::size_t threads = std::min<std::size_t>(static_cast<std::size_t>(o.jobs), o.inputs.size());
+  if (threads <= 1) {
+    worker();
+  } else {
+    std::vector<std::thread> pool;
+    for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
+    for (std::thread& thread : pool) thread.join();
+  }
+
+  int status = 0;
+  for (const FileReport& report : reports) {
+    if (report.ok) {
+      if (!o.quiet) out << report.line << "\n";
+    } else {
+      err << "tarvik-clean: " << report.line << "\n";
+      status = 1;
+    }
+  }
+  return status;
+}
+
+}  // namespace tarvik

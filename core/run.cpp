@@ -310,8 +310,14 @@ PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::s
 }
 
 std::string DeriveOutputName(const std::string& inputPath) {
-  if (inputPath.size() < 4) return {};
-  return inputPath.substr(0, inputPath.size() - 4) + "out.txt";
+  // Characters, not bytes: a UTF-8 continuation byte belongs to the character before it.
+  std::size_t end = inputPath.size();
+  for (int characters = 0; characters < 4; ++characters) {
+    if (end == 0) return {};
+    --end;
+    while (end > 0 && (static_cast<unsigned char>(inputPath[end]) & 0xC0) == 0x80) --end;
+  }
+  return inputPath.substr(0, end) + "out.txt";
 }
 
 }  // namespace tarvik

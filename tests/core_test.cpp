@@ -1,3 +1,171 @@
+// Text <-> number conversions, the settings files and the run's early exits.
 #include <gtest/gtest.h>
 
-TEST(Placeholder, Builds) { SUCCEED(); }
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "core/number_text.h"
+#include "core/run.h"
+#include "core/settings_files.h"
+
+namespace tarvik {
+namespace {
+
+TEST(NumberText, ParsesDecimalTextsStrictly) {
+  EXPECT_EQ(ParseDecimal(" 15.5 "), 15.5);
+  EXPECT_EQ(ParseDecimal("+2"), 2.0);
+  EXPECT_EQ(ParseDecimal("-.5"), -0.5);
+  EXPECT_EQ(ParseDecimal("5."), 5.0);
+  EXPECT_EQ(ParseDecimal("1e3"), 1000.0);
+  EXPECT_EQ(ParseDecimal("1E-2"), 0.01);
+  EXPECT_EQ(ParseDecimal("3,25", ','), 3.25);
+  for (const char* bad : {"", "  ", "abc", "1.2.3", "1e", "inf", "nan", "0x10", "1 2", ".", "-",
+                          "3,25", "1e999"}) {
+    EXPECT_FALSE(ParseDecimal(bad).has_value()) << bad;
+  }
+  EXPECT_FALSE(ParseDecimal("3.25", ',').has_value());
+  EXPECT_EQ(ParseDecimal("1e-999"), 0.0);
+}
+
+TEST(NumberText, WholeNumbersRoundHalfToEvenThenCheckTheRange) {
+  EXPECT_EQ(ParseInt16("2.5"), 2);
+  EXPECT_EQ(ParseInt16("3.5"), 4);
+  EXPECT_EQ(ParseInt16("-2.5"), -2);
+  EXPECT_EQ(ParseInt16("10.5"), 10);
+  EXPECT_EQ(ParseInt16("11.5"), 12);
+  EXPECT_EQ(ParseInt16("32767.4"), 32767);
+  EXPECT_FALSE(ParseInt16("32767.5").has_value());  // rounds to 32768
+  EXPECT_EQ(ParseInt16("-32768.5"), -32768);         // rounds to even, in range
+  EXPECT_FALSE(ParseInt16("-32769").has_value());
+  EXPECT_FALSE(ParseInt16("").has_value());
+  EXPECT_EQ(ParseInt32("2147483647"), 2147483647);
+  EXPECT_FALSE(ParseInt32("2147483648").has_value());
+}
+
+TEST(NumberText, SingleTextsRoundToTheNearestFloat) {
+  EXPECT_EQ(ParseSingle("40.123456789"), 40.123456789F);
+  EXPECT_EQ(ParseSingle("3.4e38"), 3.4e38F);
+  EXPECT_FALSE(ParseSingle("3.5e38").has_value());
+  EXPECT_FALSE(ParseSingle("1e39").has_value());
+}
+
+TEST(NumberText, GeneralFormIsShortWithoutTrailingZeros) {
+  EXPECT_EQ(FormatGeneral(16.0F), "16");
+  EXPECT_EQ(FormatGeneral(15.3F), "15.3");
+  EXPECT_EQ(FormatGeneral(0.25F), "0.25");
+  EXPECT_EQ(FormatGeneral(0.00001F), "1E-05");
+  EXPECT_EQ(FormatGeneral(-0.0F), "0");
+  EXPECT_EQ(FormatGeneral(-2.5F), "-2.5");
+  EXPECT_EQ(FormatGeneral(1.0e10F), "1E+10");
+  EXPECT_EQ(FormatGeneral(1.5e10F), "1.5E+10");
+  EXPECT_EQ(FormatGeneral(123456789.0F), "1.234568E+08");
+  EXPECT_EQ(FormatGeneral(40.123456789F), "40.12346");
+  EXPECT_EQ(FormatGeneral(15.5), "15.5");
+  EXPECT_EQ(FormatGeneral(0.1), "0.1");  // 15 digits hide the binary tail
+  EXPECT_EQ(FormatGeneral(15.5F, ','), "15,5");
+}
+
+TEST(SettingsFiles, CropRecordsInFileOrderWithTheLastOfANameWinning) {
+  const CropFile crops = ParseCropFile(
+      "Crop,Moisture,Upper,Lower,TestWeight\r\n"
+      "\"Corn\",15.5,300,0,56\r\n"
+      "\"Grain, sorghum\", 14, 250,\n  0, 56\n"  // a quoted comma, a record over two lines
+      "corn,1,2,3,4\n"
+      "Corn,16,310,5,55\n",
+      "crop.dat");
+  ASSERT_TRUE(crops.ok) << crops.error;
+  ASSERT_EQ(crops.records.size(), 4U);
+  EXPECT_EQ(crops.records[1].Name, "Grain, sorghum");
+  EXPECT_EQ(crops.records[1].LowerLimit, 0.0);
+  EXPECT_EQ(crops.records[2].Name, "corn");
+  const CropRecord* corn = FindCrop(crops, "Corn");
+  ASSERT_NE(corn, nullptr);
+  EXPECT_EQ(corn->Moisture, 16.0);
+  EXPECT_EQ(corn->UpperLimit, 310.0);
+  EXPECT_EQ(corn->TestWeight, 55.0);
+  EXPECT_EQ(FindCrop(crops, "Wheat"), nullptr);
+}
+
+TEST(SettingsFiles, CropFileFaultsNameTheFileAndTheProblem) {
+  EXPECT_EQ(ParseCropFile("a,b,c\n", "crop.dat").error,
+            "crop.dat: the heading ends after 3 of its 5 items.");
+  EXPECT_EQ(ParseCropFile("a,b,c,d,e\nCorn,15.5,abc,0,56\n", "crop.dat").error,
+            "crop.dat:2: the upper limit of \"Corn\" is \"abc\", not a number.");
+  EXPECT_EQ(ParseCropFile("a,b,c,d,e\nCorn,15.5,300\n", "crop.dat").error,
+            "crop.dat: the record of \"Corn\" ends before its lower limit.");
+  const CropFile empty = ParseCropFile("a,b,c,d,e\n", "crop.dat");
+  EXPECT_TRUE(empty.ok);
+  EXPECT_TRUE(empty.records.empty());
+}
+
+TEST(SettingsFiles, CriteriaTakeTheFirstSevenValuesOverAnyLines) {
+  const CriteriaFile oneLine = ParseCriteriaFile("a,b,c,d,e,f,g\n4,4,20,10,3,2.5,10\n", "c");
+  const CriteriaFile spread = ParseCriteriaFile("a,b,c,d,e,f,g\n4,4\n20\n10,3,2.5,\n10,99,98\n", "c");
+  ASSERT_TRUE(oneLine.ok) << oneLine.error;
+  ASSERT_TRUE(spread.ok) << spread.error;
+  for (const CriteriaFile* f : {&oneLine, &spread}) {
+    EXPECT_EQ(f->values.StartPassDelay, 4.0F);
+    EXPECT_EQ(f->values.SearchX, 20.0F);
+    EXPECT_EQ(f->values.SearchY, 10.0F);
+    EXPECT_EQ(f->values.SearchSD, 2.5F);
+    EXPECT_EQ(f->values.NoPointsforValidSeg, 10.0F);
+  }
+  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,4,20\n", "criteria.dat").error,
+            "criteria.dat: the file ends before the search size Y (value 4 of 7).");
+  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,x,20,10,3,2.5,10\n", "criteria.dat").error,
+            "criteria.dat:2: the end pass delay is \"x\", not a number.");
+}
+
+TEST(SettingsFiles, MissingFilesAndFoldersAreRefusedWithTheirPath) {
+  const auto folder = std::filesystem::temp_directory_path() / "tarvik-core-test";
+  std::filesystem::create_directories(folder / "crop.dat");
+  const CropFile missing = ReadCropFile((folder / "none.dat").string());
+  EXPECT_FALSE(missing.ok);
+  EXPECT_NE(missing.error.find("none.dat: cannot be opened"), std::string::npos) << missing.error;
+  const CropFile directory = ReadCropFile((folder / "crop.dat").string());
+  EXPECT_FALSE(directory.ok);
+  EXPECT_NE(directory.error.find("is a folder"), std::string::npos) << directory.error;
+  std::filesystem::remove_all(folder);
+}
+
+TEST(SettingsFiles, TheSuppliedFilesReadAndHoldCorn) {
+  const std::string folder = std::string(TARVIK_SOURCE_DIR) + "/settings";
+  const CropFile crops = ReadCropFile(SettingsFilePath(folder, kCropFileName));
+  ASSERT_TRUE(crops.ok) << crops.error;
+  for (const char* name : {"Corn", "Soybeans", "Wheat", "Grain Sorghum", "Barley", "Oats"}) {
+    const CropRecord* crop = FindCrop(crops, name);
+    ASSERT_NE(crop, nullptr) << name;
+    EXPECT_GT(crop->UpperLimit, crop->LowerLimit) << name;
+    EXPECT_GT(crop->TestWeight, 0) << name;
+    EXPECT_LT(crop->Moisture, 100) << name;
+  }
+  const CriteriaFile criteria = ReadCriteriaFile(SettingsFilePath(folder, kCriteriaFileName));
+  ASSERT_TRUE(criteria.ok) << criteria.error;
+}
+
+TEST(RunPipeline, AnEmptyInputNameEndsTheRunBeforeReading) {
+  PointTable table;
+  table[5].Yield = 3;  // left over from an earlier run
+  std::int32_t count = 5;
+  RunSettings settings;
+  settings.InputFile = "";
+  const RunOutcome outcome = RunPipeline(count, table, settings);
+  EXPECT_EQ(outcome.Status, RunStatus::InvalidInput);
+  EXPECT_EQ(outcome.Text, "Invalid Input File");
+  EXPECT_EQ(outcome.Title, "Error Input File");
+  EXPECT_EQ(outcome.Icon, MessageIcon::Critical);
+  EXPECT_EQ(table[5].Yield, 0.0F);  // the table was recreated
+}
+
+TEST(RunPipeline, OutputNamesAreDerivedFromTheInputPath) {
+  EXPECT_EQ(DeriveOutputName("C:\\data\\field12.txt"), "C:\\data\\field12out.txt");
+  EXPECT_EQ(DeriveOutputName("C:\\data\\a.txt"), "C:\\data\\aout.txt");
+  EXPECT_EQ(DeriveOutputName("Input File"), "Input out.txt");
+  EXPECT_EQ(DeriveOutputName("abcd"), "out.txt");
+  EXPECT_EQ(DeriveOutputName("abc"), "");
+  EXPECT_EQ(DeriveOutputName("/d/\xC3\xA9t\xC3\xA9.\xC3\xA9tx"), "/d/\xC3\xA9t\xC3\xA9out.txt");
+}
+
+}  // namespace
+}  // namespace tarvik
