@@ -1,8 +1,429 @@
 #include "input/advanced_export.h"
 
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <utility>
+#include <vector>
+
 namespace tarvik {
 
-ReadResult ReadAdvancedExport(const std::string&, PointTable&, std::int32_t& count) { count = 0; return {false, "not built yet"}; }
-ReadResult ParseAdvancedExport(std::string_view, std::string_view, PointTable&, std::int32_t& count) { count = 0; return {false, "not built yet"}; }
+namespace {
+
+constexpr int kItemCount = 17;
+
+/// How an item of a record is read.
+enum class ItemKind { Coordinate, Single, Int16, Int32, Text };
+
+/// One item of a record: its name in reasons, how it is read and the field
+/// that keeps it (coordinates are checked before they are stored).
+struct ItemLayout {
+  const char* name;
+  ItemKind kind;
+  float YieldPoint::*single = nullptr;
+  std::int16_t YieldPoint::*int16 = nullptr;
+  std::int32_t YieldPoint::*int32 = nullptr;
+  std::string YieldPoint::*text = nullptr;
+};
+
+constexpr std::array<ItemLayout, kItemCount> kItems = {{
+    {"Longitude", ItemKind::Coordinate},
+    {"Latitude", ItemKind::Coordinate},
+    {"GrainFlow", ItemKind::Single, &YieldPoint::GrainFlow},
+    {"GPSTime", ItemKind::Int32, nullptr, nullptr, &YieldPoint::GPSTime},
+    {"GPSInterval", ItemKind::Int16, nullptr, &YieldPoint::GPSInterval},
+    {"Distance", ItemKind::Int16, nullptr, &YieldPoint::Distance},
+    {"Swath", ItemKind::Int16, nullptr, &YieldPoint::Swath},
+    {"Moisture", ItemKind::Single, &YieldPoint::Moisture},
+    {"HeaderStatus", ItemKind::Int16, nullptr, &YieldPoint::HeaderStatus},
+    {"PassNo", ItemKind::Int16, nullptr, &YieldPoint::PassNo},
+    {"SerialNo", ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::SerialNo},
+    {"FieldID", ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::FieldID},
+    {"LoadNo", ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::LoadNo},
+    {"GrainType", ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::GrainType},
+    {"GPSStatus", ItemKind::Int16, nullptr, &YieldPoint::GPSStatus},
+    {"PDOP", ItemKind::Int16, nullptr, &YieldPoint::PDOP},
+    {"Elevation", ItemKind::Single, &YieldPoint::Elevation},
+}};
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+/// What became of a numeric item.
+enum class NumberStatus { Ok, Empty, NotANumber, OutOfRange };
+
+/// Reads a decimal number (sign, digits, optional fraction, optional
+/// exponent) with the full stop as separator, whatever the locale. Words such
+/// as "inf", "nan" and "NA" and hexadecimal forms are not numbers.
+NumberStatus ReadNumber(std::string_view text, double& value) {
+  text = TrimBlanks(text);
+  if (text.empty()) return NumberStatus::Empty;
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* p = begin;
+  if (*p == '+' || *p == '-') ++p;
+  const char* const mantissa = p;
+  std::int64_t magnitude = 0;  // decimal exponent of the leading significant digit, roughly
+  bool seenSignificant = false;
+  bool mantissaDigits = false;
+  std::uint64_t integer = 0;
+  for (; p != end && IsDigit(*p); ++p) {
+    mantissaDigits = true;
+    if (*p != '0') seenSignificant = true;
+    if (seenSignificant) ++magnitude;
+    integer = integer * 10 + static_cast<std::uint64_t>(*p - '0');
+  }
+  if (p == end && mantissaDigits && magnitude <= 15) {
+    // A plain whole number of up to 15 digits is exact in a double.
+    value = static_cast<double>(integer);
+    if (*begin == '-') value = -value;
+    return NumberStatus::Ok;
+  }
+  if (p != end && *p == '.') {
+    ++p;
+    for (; p != end && IsDigit(*p); ++p) {
+      mantissaDigits = true;
+      if (seenSignificant) continue;
+      if (*p != '0') {
+        seenSignificant = true;
+      } else {
+        --magnitude;
+      }
+    }
+  }
+  if (!mantissaDigits) return NumberStatus::NotANumber;
+  std::int64_t exponent = 0;
+  if (p != end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    if (p == end || !IsDigit(*p)) return NumberStatus::NotANumber;
+    for (; p != end && IsDigit(*p); ++p) {
+      if (exponent < 100000) exponent = exponent * 10 + (*p - '0');
+    }
+    if (negative) exponent = -exponent;
+  }
+  if (p != end) return NumberStatus::NotANumber;
+  if (!seenSignificant) {
+    value = (*begin == '-') ? -0.0 : 0.0;
+    return NumberStatus::Ok;
+  }
+
+  // from_chars takes no leading '+'; the shape is already checked.
+  const char* const start = (*begin == '+') ? mantissa : begin;
+  auto [stop, error] = std::from_chars(start, end, value, std::chars_format::general);
+  if (error == std::errc::result_out_of_range) {
+    // Too small to represent is a zero; too large is out of range.
+    if (magnitude + exponent <= 0) {
+      value = (*begin == '-') ? -0.0 : 0.0;
+      return NumberStatus::Ok;
+    }
+    return NumberStatus::OutOfRange;
+  }
+  if (error != std::errc{} || stop != end) return NumberStatus::NotANumber;
+  if (!std::isfinite(value)) return NumberStatus::OutOfRange;
+  return NumberStatus::Ok;
+}
+
+/// One item of a line: its text, without the quotes of a quoted item.
+struct Item {
+  std::string_view text;
+};
+
+/// Builds the refusal reasons of one source.
+class Reasons {
+ public:
+  explicit Reasons(std::string_view displayName) : name_(displayName) {}
+
+  std::string Whole(std::string_view what) const {
+    std::string reason(name_);
+    reason += ": ";
+    reason += what;
+    return reason;
+  }
+
+  std::string Line(std::int64_t line, std::string_view what) const {
+    std::string reason(name_);
+    reason += ':';
+    reason += std::to_string(line);
+    reason += ": ";
+    reason += what;
+    return reason;
+  }
+
+  std::string AtItem(std::int64_t line, int item, std::string_view what) const {
+    std::string text = "item ";
+    text += std::to_string(item + 1);
+    text += " (";
+    text += kItems[static_cast<std::size_t>(item)].name;
+    text += "): ";
+    text += what;
+    return Line(line, text);
+  }
+
+ private:
+  std::string_view name_;
+};
+
+/// Splits one line at the commas outside quotes. Returns the number of items
+/// found (only the first kItemCount are kept), or nothing with `problem` set
+/// when a quote is not closed or text follows a closing quote.
+std::optional<int> SplitItems(std::string_view line, std::array<Item, kItemCount>& items,
+                              int& badItem, const char*& problem) {
+  int n = 0;
+  std::size_t i = 0;
+  const std::size_t size = line.size();
+  while (true) {
+    while (i < size && IsBlank(line[i])) ++i;
+    Item item;
+    if (i < size && line[i] == '"') {
+      const std::size_t close = line.find('"', i + 1);
+      if (close == std::string_view::npos) {
+        badItem = n;
+        problem = "the closing quote is missing";
+        return std::nullopt;
+      }
+      item.text = line.substr(i + 1, close - i - 1);
+      i = close + 1;
+      while (i < size && IsBlank(line[i])) ++i;
+      if (i < size && line[i] != ',') {
+        badItem = n;
+        problem = "text follows the closing quote";
+        return std::nullopt;
+      }
+    } else {
+      const std::size_t comma = line.find(',', i);
+      const std::size_t stop = (comma == std::string_view::npos) ? size : comma;
+      item.text = TrimBlanks(line.substr(i, stop - i));
+      i = stop;
+    }
+    if (n < kItemCount) items[static_cast<std::size_t>(n)] = item;
+    ++n;
+    if (i >= size) return n;
+    ++i;  // the comma
+  }
+}
+
+/// A text that is not a number, in quotes for a reason.
+std::string Shown(std::string_view text) {
+  std::string shown = "\"";
+  shown += text;
+  shown += '"';
+  return shown;
+}
+
+/// The range a whole-number item must fall in, as reasons state it.
+const char* RangeText(ItemKind kind) {
+  switch (kind) {
+    case ItemKind::Int16:
+      return " is outside -32768 to 32767";
+    case ItemKind::Int32:
+      return " is outside -2147483648 to 2147483647";
+    default:
+      return " is beyond the range of numbers";
+  }
+}
+
+/// Rounds half to even and checks the range of the field's type.
+template <typename Int>
+bool ToWhole(double value, Int& out) {
+  const double rounded = std::nearbyint(value);
+  if (rounded < std::numeric_limits<Int>::min() || rounded > std::numeric_limits<Int>::max()) {
+    return false;
+  }
+  out = static_cast<Int>(rounded);
+  return true;
+}
+
+/// Converts the items of one record into `point`. Returns the reason text
+/// (without file and line) of the first item that cannot be read.
+std::optional<std::string> StoreItems(const std::array<Item, kItemCount>& items, YieldPoint& point,
+                                      int& badItem) {
+  std::array<double, 2> coordinates{};  // longitude, latitude as read
+  for (int k = 0; k < kItemCount; ++k) {
+    const ItemLayout& layout = kItems[static_cast<std::size_t>(k)];
+    const Item& item = items[static_cast<std::size_t>(k)];
+    badItem = k;
+    if (layout.kind == ItemKind::Text) {
+      point.*layout.text = std::string(item.text);
+      continue;
+    }
+
+    const bool whole = layout.kind == ItemKind::Int16 || layout.kind == ItemKind::Int32;
+    const std::string_view written = TrimBlanks(item.text);
+    double value = 0;
+    switch (ReadNumber(written, value)) {
+      case NumberStatus::Ok:
+        break;
+      case NumberStatus::Empty:
+        return whole ? "empty, expected a whole number" : "empty, expected a number";
+      case NumberStatus::NotANumber:
+        return Shown(item.text) + (whole ? " is not a whole number" : " is not a number");
+      case NumberStatus::OutOfRange:
+        return std::string(written) + RangeText(layout.kind);
+    }
+
+    bool inRange = true;
+    switch (layout.kind) {
+      case ItemKind::Coordinate:
+        coordinates[static_cast<std::size_t>(k)] = value;
+        break;
+      case ItemKind::Single:
+        point.*layout.single = static_cast<float>(value);
+        if (!std::isfinite(point.*layout.single)) {
+          return std::string(written) + " is beyond the single-precision range";
+        }
+        break;
+      case ItemKind::Int16:
+        inRange = ToWhole(value, point.*layout.int16);
+        break;
+      case ItemKind::Int32:
+        inRange = ToWhole(value, point.*layout.int32);
+        break;
+      case ItemKind::Text:
+        break;
+    }
+    if (!inRange) return std::string(written) + RangeText(layout.kind);
+  }
+
+  // The coordinates are checked as read, then kept in single precision.
+  const double longitude = coordinates[0];
+  const double latitude = coordinates[1];
+  if (longitude < -180 || longitude > 180) {
+    badItem = 0;
+    return std::string(TrimBlanks(items[0].text)) +
+           (longitude < -180 ? " is below -180" : " is above 180");
+  }
+  if (latitude > 90) {
+    badItem = 1;
+    return std::string(TrimBlanks(items[1].text)) + " is above 90";
+  }
+  point.Longitude = static_cast<float>(longitude);
+  point.Latitude = static_cast<float>(latitude);
+  return std::nullopt;
+}
+
+ReadResult Refuse(std::int32_t& count, std::string reason) {
+  count = 0;
+  return {false, std::move(reason)};
+}
+
+}  // namespace
+
+ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displayName,
+                               PointTable& table, std::int32_t& count) {
+  count = 0;
+  const Reasons reasons(displayName);
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (contents.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    contents.remove_prefix(kByteOrderMark.size());
+  }
+
+  // The new table: position 0 blank, then the records in file order.
+  std::vector<YieldPoint> records;
+  records.reserve(static_cast<std::size_t>(kMaxPoints) + 1);
+  records.emplace_back();
+
+  std::array<Item, kItemCount> items;
+  std::int64_t lineNumber = 0;
+  std::size_t start = 0;
+  while (start < contents.size()) {
+    ++lineNumber;
+    const std::size_t newline = contents.find('\n', start);
+    const std::size_t stop = (newline == std::string_view::npos) ? contents.size() : newline;
+    std::string_view line = contents.substr(start, stop - start);
+    start = (newline == std::string_view::npos) ? contents.size() : newline + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (TrimBlanks(line).empty()) continue;
+
+    int badItem = 0;
+    const char* problem = nullptr;
+    const std::optional<int> found = SplitItems(line, items, badItem, problem);
+    if (!found) return Refuse(count, reasons.AtItem(lineNumber, badItem, problem));
+    if (*found != kItemCount) {
+      return Refuse(count, reasons.Line(lineNumber, std::to_string(*found) + " items, expected " +
+                                                        std::to_string(kItemCount)));
+    }
+
+    YieldPoint point;
+    if (auto reason = StoreItems(items, point, badItem)) {
+      return Refuse(count, reasons.AtItem(lineNumber, badItem, *reason));
+    }
+    if (records.size() > static_cast<std::size_t>(kMaxPoints)) {
+      return Refuse(
+          count, reasons.Line(lineNumber, "more than " + std::to_string(kMaxPoints) + " records"));
+    }
+    records.push_back(std::move(point));
+  }
+
+  const auto n = static_cast<std::int32_t>(records.size() - 1);
+  if (n == 0) return Refuse(count, reasons.Whole("the file holds no records"));
+
+  // Positions above the count are blank; then the new table replaces the old.
+  records.resize(static_cast<std::size_t>(kMaxPoints) + 1);
+  table.records.swap(records);
+  count = n;
+  return {true, {}};
+}
+
+ReadResult ReadAdvancedExport(const std::string& fileName, PointTable& table, std::int32_t& count) {
+  count = 0;
+  const Reasons reasons(fileName);
+  if (fileName.empty()) return Refuse(count, "No input file was named.");
+
+  std::error_code error;
+  const auto status = std::filesystem::status(fileName, error);
+  if (status.type() == std::filesystem::file_type::not_found) {
+    return Refuse(count, reasons.Whole("the file does not exist"));
+  }
+  if (status.type() == std::filesystem::file_type::directory) {
+    return Refuse(count, reasons.Whole("is a folder, not a file"));
+  }
+
+  std::FILE* file = std::fopen(fileName.c_str(), "rb");
+  if (file == nullptr) {
+    return Refuse(count, reasons.Whole(std::string("cannot be opened: ") + std::strerror(errno)));
+  }
+  std::string contents;
+  if (status.type() == std::filesystem::file_type::regular) {
+    const auto size = std::filesystem::file_size(fileName, error);
+    if (!error) contents.reserve(static_cast<std::size_t>(size));
+  }
+  char buffer[1 << 16];
+  bool failed = false;
+  int readErrno = 0;
+  while (true) {
+    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
+    contents.append(buffer, got);
+    if (got < sizeof buffer) {
+      if (std::ferror(file)) {
+        failed = true;
+        readErrno = errno;
+      }
+      break;
+    }
+  }
+  std::fclose(file);
+  if (failed) {
+    return Refuse(count, reasons.Whole(std::string("cannot be read: ") + std::strerror(readErrno)));
+  }
+  return ParseAdvancedExport(contents, fileName, table, count);
+}
 
 }  // namespace tarvik
