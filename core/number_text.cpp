@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace tarvik {
@@ -21,11 +20,15 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string FormatGeneralDigits(double value, int digits, char decimalPoint) {
   if (value == 0) return "0";  // also -0
+  // to_chars is "%.*g" without the locale's decimal separator (the window
+  // sets the C library's locale from the system).
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*G", digits, value);
-  std::string text = buffer;
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
+  std::string text(buffer, result.ptr);
   std::string exponent;
-  if (auto e = text.find('E'); e != std::string::npos) {
+  if (auto e = text.find('e'); e != std::string::npos) {
+    text[e] = 'E';
     exponent = text.substr(e);
     text.erase(e);
   }
