@@ -1,0 +1,180 @@
+#include "ui/development_test.h"
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+#include "core/number_text.h"
+#include "core/point_table.h"
+
+namespace tarvik::ui {
+
+namespace {
+
+/// One item of the test file and the line it starts on.
+struct Item {
+  std::string text;
+  int line = 0;
+};
+
+/// Splits the text into items separated by commas or line breaks; blanks
+/// around an item are skipped, a quoted item may hold commas, empty lines
+/// hold no item.
+std::vector<Item> SplitItems(std::string_view text) {
+  std::vector<Item> items;
+  std::size_t pos = 0;
+  int line = 1;
+  const auto atBreak = [&] { return text[pos] == '\n' || text[pos] == '\r'; };
+  const auto consumeBreak = [&] {
+    if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ++pos;
+    ++pos;
+    ++line;
+  };
+  const auto skipBlanks = [&] {
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+  };
+  for (;;) {
+    skipBlanks();
+    if (pos >= text.size()) break;
+    if (atBreak()) {
+      consumeBreak();
+      continue;
+    }
+    Item item;
+    item.line = line;
+    if (text[pos] == '"') {
+      ++pos;
+      while (pos < text.size() && text[pos] != '"') {
+        if (text[pos] == '\n') ++line;
+        item.text += text[pos++];
+      }
+      if (pos < text.size()) ++pos;
+      while (pos < text.size() && text[pos] != ',' && !atBreak()) ++pos;
+    } else {
+      while (pos < text.size() && text[pos] != ',' && !atBreak()) item.text += text[pos++];
+      while (!item.text.empty() && (item.text.back() == ' ' || item.text.back() == '\t')) {
+        item.text.pop_back();
+      }
+    }
+    if (pos < text.size()) {
+      if (text[pos] == ',') {
+        ++pos;
+      } else {
+        consumeBreak();
+      }
+    }
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+constexpr const char* kColumns[] = {"VData",   "ID",       "Segment", "Point",   "HStat",
+                                    "Easting", "Northing", "Yield",   "GPS time"};
+
+/// Converts the items of one record into a point; the reason on failure.
+class RecordReader {
+ public:
+  RecordReader(const std::string& path, const std::vector<Item>& items, std::size_t first)
+      : path_(path), items_(items), first_(first) {}
+
+  template <typename Int>
+  void Whole(int column, Int& out) {
+    if (error) return;
+    const Item& item = items_[first_ + static_cast<std::size_t>(column)];
+    if (const auto value = ParseDecimal(item.text)) {
+      const double rounded = RoundHalfEven(*value);
+      if (rounded >= std::numeric_limits<Int>::min() &&
+          rounded <= std::numeric_limits<Int>::max()) {
+        out = static_cast<Int>(rounded);
+        return;
+      }
+    }
+    Fail(item, column,
+         "a whole number from " + std::to_string(std::numeric_limits<Int>::min()) + " to " +
+             std::to_string(std::numeric_limits<Int>::max()));
+  }
+
+  void Single(int column, float& out) {
+    if (error) return;
+    const Item& item = items_[first_ + static_cast<std::size_t>(column)];
+    if (const auto value = ParseSingle(item.text)) {
+      out = *value;
+      return;
+    }
+    Fail(item, column, "a number");
+  }
+
+  std::optional<std::string> error;
+
+ private:
+  void Fail(const Item& item, int column, const std::string& expected) {
+    error = path_ + ":" + std::to_string(item.line) + ": the " + kColumns[column] + " is \"" +
+            item.text + "\", not " + expected + ".";
+  }
+
+  const std::string& path_;
+  const std::vector<Item>& items_;
+  std::size_t first_;
+};
+
+}  // namespace
+
+std::optional<std::string> RunDevelopmentTest(const std::string& inputPath,
+                                              const std::string& outputPath) {
+  std::string contents;
+  {
+    std::ifstream input(inputPath, std::ios::binary);
+    if (!input) return inputPath + ": cannot be opened (missing or unreadable).";
+    std::ostringstream buffer;
+    buffer << input.rdbuf();
+    if (input.bad()) return inputPath + ": cannot be read.";
+    contents = buffer.str();
+  }
+
+  const std::vector<Item> items = SplitItems(contents);
+  constexpr std::size_t kItems = 9;
+  std::vector<YieldPoint> points(1);  // position 0 stays blank
+  for (std::size_t first = 0; first < items.size(); first += kItems) {
+    const std::size_t n = points.size();
+    if (n > static_cast<std::size_t>(kMaxTestPoints)) {
+      return inputPath + ": record " + std::to_string(n) +
+             " is one too many; the test holds at most " + std::to_string(kMaxTestPoints) +
+             " points.";
+    }
+    if (items.size() - first < kItems) {
+      return inputPath + ": the file ends inside record " + std::to_string(n) + ", after " +
+             std::to_string(items.size() - first) + " of its 9 items.";
+    }
+    YieldPoint& point = points.emplace_back();
+    RecordReader reader(inputPath, items, first);
+    reader.Whole(0, point.RemovalCode);
+    reader.Whole(1, point.ID);
+    reader.Whole(2, point.Segment);
+    reader.Whole(3, point.PointInSegment);
+    reader.Whole(4, point.HeaderStatus);
+    reader.Whole(5, point.Easting);
+    reader.Whole(6, point.Northing);
+    reader.Single(7, point.Yield);
+    reader.Whole(8, point.GPSTime);
+    if (reader.error) return reader.error;
+  }
+
+  std::ofstream output(outputPath, std::ios::binary | std::ios::trunc);
+  if (!output) return outputPath + ": cannot be written.";
+  output
+      << "\"VData\",\"ID\",\"Segment\",\"Point\",\"HStat\",\"Easting\",\"Northing\",\"Yield\"\r\n";
+  for (std::size_t n = 1; n < points.size(); ++n) {
+    const YieldPoint& p = points[n];
+    output << p.RemovalCode << ',' << p.ID << ',' << p.Segment << ',' << p.PointInSegment << ','
+           << p.HeaderStatus << ',' << p.Easting << ',' << p.Northing << ','
+           << FormatGeneral(p.Yield, '.') << ',' << p.GPSTime << "\r\n";
+  }
+  output.close();
+  if (!output) return outputPath + ": cannot be written.";
+  return std::nullopt;
+}
+
+}  // namespace tarvik::ui

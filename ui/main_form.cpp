@@ -1,0 +1,668 @@
+#include "ui/main_form.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QFont>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "core/number_text.h"
+#include "ui/logo.h"
+#include "ui/services.h"
+
+#ifndef TARVIK_SETTINGS_INSTALL_DIR
+#define TARVIK_SETTINGS_INSTALL_DIR "the program's settings folder"
+#endif
+
+namespace tarvik::ui {
+
+namespace {
+
+constexpr const char* kCaption = "Quenby Yield Data Cleaning Program";
+constexpr const char* kCorn = "Corn";
+constexpr const char* kRefusedMoisture = "Please insert a non-negative value";
+constexpr const char* kSettingsErrorTitle = "Error Settings File";
+constexpr const char* kInvalidInputText = "Invalid Input File";
+constexpr const char* kInvalidInputTitle = "Error Input File";
+
+QString Text(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+/// A line edit named `name` holding `text`.
+QLineEdit* Field(QWidget* parent, const char* name, const QString& text, int width = 0) {
+  auto* field = new QLineEdit(text, parent);
+  field->setObjectName(QString::fromLatin1(name));
+  if (width > 0) field->setFixedWidth(width);
+  return field;
+}
+
+QLabel* Caption(QWidget* parent, const QString& text, QWidget* buddy = nullptr) {
+  auto* label = new QLabel(text, parent);
+  if (buddy != nullptr) label->setBuddy(buddy);
+  return label;
+}
+
+QGroupBox* Frame(QWidget* parent, const char* name, const QString& caption) {
+  auto* frame = new QGroupBox(caption, parent);
+  frame->setObjectName(QString::fromLatin1(name));
+  return frame;
+}
+
+/// Keeps the wait cursor up while the user-interface thread is busy.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+/// Width of a numeric field.
+constexpr int kNumberWidth = 72;
+
+}  // namespace
+
+Tarvik::Tarvik(MessageService& messages, FileDialogService& files, QString settingsFolder,
+               QWidget* parent)
+    : QWidget(parent),
+      messages_(messages),
+      files_(files),
+      settingsFolder_(std::move(settingsFolder)),
+      table_(std::make_unique<PointTable>()) {
+  setObjectName(QStringLiteral("Tarvik"));
+  setWindowTitle(QString::fromLatin1(kCaption));
+  BuildForm();
+  resize(qRound(kFormWidthTwips * logicalDpiX() / 1440.0), FormHeightPixels());
+  QApplication::instance()->installEventFilter(this);
+}
+
+Tarvik::~Tarvik() {
+  QApplication::instance()->removeEventFilter(this);
+}
+
+void Tarvik::BuildForm() {
+  Label3_ = new QLabel(QStringLiteral("TARVIK"), this);
+  Label3_->setObjectName(QStringLiteral("Label3"));
+  QFont banner;
+  banner.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Verdana"),
+                      QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial")});
+  banner.setStyleHint(QFont::SansSerif);
+  banner.setPointSizeF(20.25);
+  banner.setWeight(QFont::Normal);
+  Label3_->setFont(banner);
+  QPalette red = Label3_->palette();
+  red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+  Label3_->setPalette(red);
+
+  Picture1_ = new QLabel(this);
+  Picture1_->setObjectName(QStringLiteral("Picture1"));
+  Picture1_->setPixmap(DrawLogo());
+  Picture1_->setFixedSize(kLogoWidth, kLogoHeight);
+
+  SSTab1_ = new QTabWidget(this);
+  SSTab1_->setObjectName(QStringLiteral("SSTab1"));
+  SSTab1_->addTab(BuildCropPage(), QStringLiteral("Crop"));
+  SSTab1_->addTab(BuildFilesPage(), QStringLiteral("Files"));
+  SSTab1_->addTab(BuildCriteriaPage(), QStringLiteral("Check Criteria"));
+  SSTab1_->setCurrentIndex(0);
+
+  Command1_ = new QPushButton(QStringLiteral("&Run"), this);
+  Command1_->setObjectName(QStringLiteral("Command1"));
+  Command1_->setMinimumWidth(96);
+
+  Label2_ =
+      new QLabel(QStringLiteral("Calculating neighborhood statistics...  please wait ..."), this);
+  Label2_->setObjectName(QStringLiteral("Label2"));
+  ProgressBar1_ = new QProgressBar(this);
+  ProgressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar1_->setRange(0, 100);
+  ProgressBar1_->setTextVisible(false);
+  ProgressBar1_->setFixedHeight(16);
+  for (QWidget* hidden : {static_cast<QWidget*>(Label2_), static_cast<QWidget*>(ProgressBar1_)}) {
+    QSizePolicy policy = hidden->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    hidden->setSizePolicy(policy);
+    hidden->hide();
+  }
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(Label3_, 0, Qt::AlignLeft | Qt::AlignVCenter);
+  top->addStretch();
+  top->addWidget(Picture1_);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(Label2_, 1);
+  bottom->addWidget(Command1_);
+  auto* form = new QVBoxLayout(this);
+  form->setContentsMargins(10, 8, 10, 8);
+  form->setSpacing(6);
+  form->addLayout(top);
+  form->addWidget(SSTab1_, 1);
+  form->addLayout(bottom);
+  form->addWidget(ProgressBar1_);
+
+  // Buttons of earlier versions, beyond the right edge: never shown.
+  Command3_ = new QPushButton(QStringLiteral("&Basic Format"), this);
+  Command3_->setObjectName(QStringLiteral("Command3"));
+  Command6_ = new QPushButton(QStringLiteral("Test"), this);
+  Command6_->setObjectName(QStringLiteral("Command6"));
+  Command2_ = new QPushButton(QStringLiteral("Re-Check-2"), this);
+  Command2_->setObjectName(QStringLiteral("Command2"));
+  DuplicateDataSearch_ = new QPushButton(QStringLiteral("Duplicate Data Search"), this);
+  DuplicateDataSearch_->setObjectName(QStringLiteral("DuplicateDataSearch"));
+  int y = 8;
+  for (QPushButton* button : {Command3_, Command6_, Command2_, DuplicateDataSearch_}) {
+    button->move(qRound(kFormWidthTwips * logicalDpiX() / 1440.0) + 16, y);
+    button->hide();
+    y += 32;
+  }
+
+  connect(Command1_, &QPushButton::clicked, this, &Tarvik::Command1_Click);
+  connect(Command4_, &QToolButton::clicked, this, &Tarvik::Command4_Click);
+  connect(Command5_, &QToolButton::clicked, this, &Tarvik::Command5_Click);
+  connect(Command6_, &QPushButton::clicked, this, &Tarvik::Command6_Click);
+  connect(Combo1_, &QComboBox::activated, this, &Tarvik::Combo1_Click);
+  connect(Check1_, &QCheckBox::stateChanged, this, &Tarvik::Check1_Click);
+  Combo1_->installEventFilter(this);
+  MC_->installEventFilter(this);
+}
+
+QWidget* Tarvik::BuildCropPage() {
+  auto* page = new QWidget;
+  Title_ = Field(page, "Title", QString());
+  Combo1_ = new QComboBox(page);
+  Combo1_->setObjectName(QStringLiteral("Combo1"));
+  Combo1_->setEditable(true);
+  Combo1_->setInsertPolicy(QComboBox::NoInsert);
+  Combo1_->setCompleter(nullptr);
+  Combo1_->setEditText(QString::fromLatin1(kCorn));
+  Combo1_->setMinimumWidth(150);
+  MC_ = Field(page, "MC", QStringLiteral("MC"), kNumberWidth);
+  Density_ = Field(page, "Density", QStringLiteral("Density"), kNumberWidth);
+
+  Frame2_ = Frame(page, "Frame2", QStringLiteral("Yield Limits"));
+  UpperLimit_ = Field(Frame2_, "UpperLimit", QStringLiteral("Upper Limit"), kNumberWidth);
+  LowerLimit_ = Field(Frame2_, "LowerLimit", QStringLiteral("Lower Limit"), kNumberWidth);
+  auto* limits = new QGridLayout(Frame2_);
+  limits->addWidget(Caption(Frame2_, QStringLiteral("Upper Limit"), UpperLimit_), 0, 0);
+  limits->addWidget(UpperLimit_, 0, 1);
+  limits->addWidget(Caption(Frame2_, QStringLiteral("bu/ac")), 0, 2);
+  limits->addWidget(Caption(Frame2_, QStringLiteral("Lower Limit"), LowerLimit_), 1, 0);
+  limits->addWidget(LowerLimit_, 1, 1);
+  limits->addWidget(Caption(Frame2_, QStringLiteral("bu/ac")), 1, 2);
+  limits->setColumnStretch(3, 1);
+
+  auto* grid = new QGridLayout(page);
+  grid->setContentsMargins(12, 12, 12, 10);
+  grid->setVerticalSpacing(8);
+  grid->addWidget(Caption(page, QStringLiteral("Project Title"), Title_), 0, 0);
+  grid->addWidget(Title_, 0, 1, 1, 3);
+  grid->addWidget(Caption(page, QStringLiteral("Crop"), Combo1_), 1, 0);
+  grid->addWidget(Combo1_, 1, 1, Qt::AlignLeft);
+  grid->addWidget(Caption(page, QStringLiteral("Standard Moisture Content (%)"), MC_), 2, 0);
+  grid->addWidget(MC_, 2, 1, Qt::AlignLeft);
+  grid->addWidget(Caption(page, QStringLiteral("Test weight (lb/bu)"), Density_), 3, 0);
+  grid->addWidget(Density_, 3, 1, Qt::AlignLeft);
+  grid->addWidget(Frame2_, 1, 3, 3, 1);
+  grid->setColumnMinimumWidth(2, 12);
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+  grid->setRowStretch(4, 1);
+  return page;
+}
+
+QWidget* Tarvik::BuildFilesPage() {
+  auto* page = new QWidget;
+  InputFile_ = Field(page, "InputFile", QStringLiteral("Input File"));
+  OutputFile_ = Field(page, "OutputFile", QStringLiteral("Output File"));
+  const QIcon folder = style()->standardIcon(QStyle::SP_DirOpenIcon);
+  Command4_ = new QToolButton(page);
+  Command4_->setObjectName(QStringLiteral("Command4"));
+  Command4_->setIcon(folder);
+  Command4_->setToolTip(QStringLiteral("Choose the input file"));
+  Command5_ = new QToolButton(page);
+  Command5_->setObjectName(QStringLiteral("Command5"));
+  Command5_->setIcon(folder);
+  Command5_->setToolTip(QStringLiteral("Choose the output file"));
+  for (QToolButton* button : {Command4_, Command5_}) {
+    button->setFixedSize(InputFile_->sizeHint().height(), InputFile_->sizeHint().height());
+  }
+
+  InputFileFormat_ = Frame(page, "InputFileFormat", QStringLiteral("Input File Format"));
+  Option1_ = new QRadioButton(QStringLiteral("Advanced Export Format"), InputFileFormat_);
+  Option1_->setObjectName(QStringLiteral("Option1"));
+  (new QVBoxLayout(InputFileFormat_))->addWidget(Option1_, 0, Qt::AlignTop);
+
+  OutputFormat_ = Frame(page, "OutputFormat", QStringLiteral("Output File Format"));
+  Option3_ = new QRadioButton(QStringLiteral("Cleaned Data Only"), OutputFormat_);
+  Option3_->setObjectName(QStringLiteral("Option3"));
+  Option4_ = new QRadioButton(QStringLiteral("Detailed Data Output"), OutputFormat_);
+  Option4_->setObjectName(QStringLiteral("Option4"));
+  auto* outputs = new QVBoxLayout(OutputFormat_);
+  outputs->addWidget(Option3_);
+  outputs->addWidget(Option4_);
+
+  auto* grid = new QGridLayout(page);
+  grid->setContentsMargins(12, 12, 12, 10);
+  grid->setVerticalSpacing(8);
+  grid->addWidget(Caption(page, QStringLiteral("Input File"), InputFile_), 0, 0);
+  auto* input = new QHBoxLayout;
+  input->setSpacing(2);
+  input->addWidget(InputFile_);
+  input->addWidget(Command4_);
+  grid->addLayout(input, 0, 1, 1, 2);
+  grid->addWidget(Caption(page, QStringLiteral("Output File"), OutputFile_), 1, 0);
+  auto* output = new QHBoxLayout;
+  output->setSpacing(2);
+  output->addWidget(OutputFile_);
+  output->addWidget(Command5_);
+  grid->addLayout(output, 1, 1, 1, 2);
+  auto* formats = new QHBoxLayout;
+  formats->addWidget(InputFileFormat_, 1);
+  formats->addWidget(OutputFormat_, 1);
+  grid->addLayout(formats, 2, 0, 1, 3);
+  grid->setColumnStretch(1, 1);
+  grid->setRowStretch(3, 1);
+  return page;
+}
+
+QWidget* Tarvik::BuildCriteriaPage() {
+  auto* page = new QWidget;
+  Check1_ = new QCheckBox(QStringLiteral("Re-scale Coordinates?"), page);
+  Check1_->setObjectName(QStringLiteral("Check1"));
+
+  OutputCoordinates_ = Frame(page, "OutputCoordinates", QStringLiteral("Output Coordinates"));
+  FEast_ = Field(OutputCoordinates_, "FEast", QStringLiteral("0"), 96);
+  FNorth_ = Field(OutputCoordinates_, "FNorth", QStringLiteral("0"), 96);
+  lblFEast_ = Caption(OutputCoordinates_, QStringLiteral("False Easting"), FEast_);
+  lblFEast_->setObjectName(QStringLiteral("lblFEast"));
+  lblFNorth_ = Caption(OutputCoordinates_, QStringLiteral("False Northing"), FNorth_);
+  lblFNorth_->setObjectName(QStringLiteral("lblFNorth"));
+  for (QWidget* locked : {static_cast<QWidget*>(lblFEast_), static_cast<QWidget*>(FEast_),
+                          static_cast<QWidget*>(lblFNorth_), static_cast<QWidget*>(FNorth_)}) {
+    locked->setEnabled(false);
+  }
+  auto* coordinates = new QGridLayout(OutputCoordinates_);
+  coordinates->setVerticalSpacing(2);
+  coordinates->addWidget(lblFEast_, 0, 0);
+  coordinates->addWidget(FEast_, 1, 0);
+  coordinates->addWidget(lblFNorth_, 0, 1);
+  coordinates->addWidget(FNorth_, 1, 1);
+
+  Frame1_ = Frame(page, "Frame1", QStringLiteral("Pass Delays"));
+  StartPassDelay_ =
+      Field(Frame1_, "StartPassDelay", QStringLiteral("StartPassDelay"), kNumberWidth);
+  EndPassDelay_ = Field(Frame1_, "EndPassDelay", QStringLiteral("EndPassDelay"), kNumberWidth);
+  auto* delays = new QGridLayout(Frame1_);
+  delays->addWidget(Caption(Frame1_, QStringLiteral("Start Pass Delay"), StartPassDelay_), 0, 0);
+  delays->addWidget(StartPassDelay_, 0, 1);
+  delays->addWidget(Caption(Frame1_, QStringLiteral("sec")), 0, 2);
+  delays->addWidget(Caption(Frame1_, QStringLiteral("End Pass Delay"), EndPassDelay_), 1, 0);
+  delays->addWidget(EndPassDelay_, 1, 1);
+  delays->addWidget(Caption(Frame1_, QStringLiteral("sec")), 1, 2);
+  delays->setColumnStretch(3, 1);
+
+  Frame3_ = Frame(page, "Frame3", QStringLiteral("Other Filtering Criteria"));
+  SDOutlier_ = Field(Frame3_, "SDOutlier", QStringLiteral("SDOut"), kNumberWidth);
+  SearchX_ = Field(Frame3_, "SearchX", QStringLiteral("SearchSize"), kNumberWidth);
+  SearchY_ = Field(Frame3_, "SearchY", QStringLiteral("SearchY"), kNumberWidth);
+  SearchSD_ = Field(Frame3_, "SearchSD", QStringLiteral("SearchCriteria"), kNumberWidth);
+  NoPointsforValidSeg_ =
+      Field(Frame3_, "NoPointsforValidSeg", QStringLiteral("NoDataPoints"), kNumberWidth);
+  SearchSize_ = Field(Frame3_, "SearchSize", QStringLiteral("Text1"), kNumberWidth);
+  SearchSize_->hide();
+  auto* search = new QHBoxLayout;
+  search->addWidget(Caption(Frame3_, QStringLiteral("X:"), SearchX_));
+  search->addWidget(SearchX_);
+  search->addSpacing(10);
+  search->addWidget(Caption(Frame3_, QStringLiteral("Y:"), SearchY_));
+  search->addWidget(SearchY_);
+  search->addStretch();
+  auto* segment = Caption(Frame3_, QStringLiteral("Minimum # of data points for a valid segment"),
+                          NoPointsforValidSeg_);
+  segment->setWordWrap(true);
+  auto* other = new QGridLayout(Frame3_);
+  other->setVerticalSpacing(5);
+  other->addWidget(Caption(Frame3_, QStringLiteral("SD for Outlier Test"), SDOutlier_), 0, 0);
+  other->addWidget(SDOutlier_, 0, 1);
+  other->addWidget(Caption(Frame3_, QStringLiteral("Search Neighborhood Size (m)")), 1, 0, 1, 2);
+  other->addLayout(search, 2, 0, 1, 2);
+  other->addWidget(Caption(Frame3_, QStringLiteral("SD for Neighborhood"), SearchSD_), 3, 0);
+  other->addWidget(SearchSD_, 3, 1);
+  other->addWidget(segment, 4, 0);
+  other->addWidget(NoPointsforValidSeg_, 4, 1);
+  other->setColumnStretch(0, 1);
+
+  auto* left = new QVBoxLayout;
+  left->addWidget(Check1_);
+  left->addWidget(OutputCoordinates_);
+  left->addWidget(Frame1_);
+  left->addStretch();
+  auto* columns = new QHBoxLayout(page);
+  columns->setContentsMargins(12, 10, 12, 10);
+  columns->addLayout(left, 1);
+  columns->addWidget(Frame3_, 1, Qt::AlignTop);
+  return page;
+}
+
+bool Tarvik::Form_Load() {
+  // The settings folder is also where the file dialogs open (settingsFolder_).
+  const std::string folder = settingsFolder_.toStdString();
+  const CropFile crops = ReadCropFile(SettingsFilePath(folder, kCropFileName));
+  if (!crops.ok) {
+    ShowSettingsError(crops.error);
+    return false;
+  }
+  for (const CropRecord& crop : crops.records) Combo1_->addItem(Text(crop.Name));
+  Combo1_->setCurrentIndex(
+      Combo1_->findText(QString::fromLatin1(kCorn), Qt::MatchExactly | Qt::MatchCaseSensitive));
+  Combo1_->setEditText(QString::fromLatin1(kCorn));
+  if (const CropRecord* corn = FindCrop(crops, kCorn)) ApplyCrop(*corn);
+
+  const std::string criteriaPath = SettingsFilePath(folder, kCriteriaFileName);
+  const CriteriaFile criteria = ReadCriteriaFile(criteriaPath);
+  if (!criteria.ok) {
+    ShowSettingsError(criteria.error);
+    return false;
+  }
+  const char point = DecimalPoint();
+  const Criteria& c = criteria.values;
+  StartPassDelay_->setText(Text(FormatGeneral(c.StartPassDelay, point)));
+  EndPassDelay_->setText(Text(FormatGeneral(c.EndPassDelay, point)));
+  SearchX_->setText(Text(FormatGeneral(c.SearchX, point)));
+  SearchY_->setText(Text(FormatGeneral(c.SearchY, point)));
+  SDOutlier_->setText(Text(FormatGeneral(c.SDOutlier, point)));
+  SearchSD_->setText(Text(FormatGeneral(c.SearchSD, point)));
+  NoPointsforValidSeg_->setText(Text(FormatGeneral(c.NoPointsforValidSeg, point)));
+
+  SetFormDefaults();
+
+  // SearchSize is taken from SearchY here only; later edits of SearchY leave it.
+  const auto searchSize = ParseInt16(SearchY_->text().toStdString(), point);
+  if (!searchSize) {
+    ShowSettingsError(criteriaPath + ": the search size Y \"" + SearchY_->text().toStdString() +
+                      "\" is not a whole number from -32768 to 32767.");
+    return false;
+  }
+  SearchSize_->setText(QString::number(*searchSize));
+  repaint();
+  return true;
+}
+
+void Tarvik::SetFormDefaults() {
+  Title_->setText(QStringLiteral("Project Title?"));
+  FEast_->setText(QStringLiteral("0"));
+  FNorth_->setText(QStringLiteral("0"));
+  repaint();
+  Option1_->setChecked(true);
+  Option3_->setChecked(true);
+}
+
+void Tarvik::ApplyCrop(const CropRecord& crop) {
+  const char point = DecimalPoint();
+  MC_->setText(Text(FormatGeneral(crop.Moisture, point)));
+  UpperLimit_->setText(Text(FormatGeneral(crop.UpperLimit, point)));
+  LowerLimit_->setText(Text(FormatGeneral(crop.LowerLimit, point)));
+  Density_->setText(Text(FormatGeneral(crop.TestWeight, point)));
+}
+
+void Tarvik::ShowSettingsError(const std::string& problem) {
+  const QString text =
+      Text(problem) +
+      QStringLiteral(
+          "\n\nThe settings folder %1 needs the files crop.dat and criteria.dat. The supplied "
+          "files are in the folder settings of the Tarvik sources and, once the program is "
+          "installed, in %2.")
+          .arg(settingsFolder_, QStringLiteral(TARVIK_SETTINGS_INSTALL_DIR));
+  messages_.Show(
+      this, {text, QString::fromLatin1(kSettingsErrorTitle), MessageIcon::Critical, QString()});
+}
+
+void Tarvik::Combo1_Click() {
+  Combo1_LostFocus();
+}
+
+void Tarvik::Combo1_LostFocus() {
+  const CropFile crops =
+      ReadCropFile(SettingsFilePath(settingsFolder_.toStdString(), kCropFileName));
+  if (!crops.ok) {
+    ShowSettingsError(crops.error);
+    return;
+  }
+  if (const CropRecord* crop = FindCrop(crops, Combo1_->currentText().toStdString())) {
+    ApplyCrop(*crop);
+  }
+  repaint();
+}
+
+void Tarvik::Check1_Click() {
+  const std::initializer_list<QWidget*> group = {OutputCoordinates_, lblFEast_, FEast_, lblFNorth_,
+                                                 FNorth_};
+  for (QWidget* widget : group) widget->setEnabled(true);
+  if (Check1_->checkState() == Qt::Unchecked) {
+    for (QWidget* widget : group) widget->setEnabled(false);
+  }
+}
+
+void Tarvik::MC_Validate(bool& cancel) {
+  if (MoistureAccepted()) return;
+  cancel = true;
+  messages_.Show(this, WithApplicationTitle({QString::fromLatin1(kRefusedMoisture), QString(),
+                                             MessageIcon::Information, QString()}));
+}
+
+bool Tarvik::MoistureMayLeave() {
+  bool cancel = false;
+  MC_Validate(cancel);
+  return !cancel;
+}
+
+RunSettings Tarvik::CurrentSettings() const {
+  RunSettings s;
+  s.InputFile = InputFile_->text().toStdString();
+  s.MC = MC_->text().toStdString();
+  s.Density = Density_->text().toStdString();
+  s.SearchSize = SearchSize_->text().toStdString();
+  s.StartPassDelay = StartPassDelay_->text().toStdString();
+  s.EndPassDelay = EndPassDelay_->text().toStdString();
+  s.SDOutlier = SDOutlier_->text().toStdString();
+  s.LowerLimit = LowerLimit_->text().toStdString();
+  s.UpperLimit = UpperLimit_->text().toStdString();
+  s.SearchX = SearchX_->text().toStdString();
+  s.SearchY = SearchY_->text().toStdString();
+  s.SearchSD = SearchSD_->text().toStdString();
+  s.NoPointsforValidSeg = NoPointsforValidSeg_->text().toStdString();
+  s.Option3 = Option3_->isChecked();
+  s.Title = Title_->text().toStdString();
+  s.OutputFile = OutputFile_->text().toStdString();
+  s.Check1 = Check1_->checkState() != Qt::Unchecked;
+  s.FEast = FEast_->text().toStdString();
+  s.FNorth = FNorth_->text().toStdString();
+  s.DecimalPoint = DecimalPoint();
+  return s;
+}
+
+void Tarvik::Command1_Click() {
+  // A click that reaches Run without moving the focus (its access key) still
+  // has to pass the moisture check.
+  if (QApplication::focusWidget() == MC_ && !MoistureMayLeave()) return;
+  RunOutcome outcome;
+  try {
+    BusyCursor busy;
+    outcome = RunPipeline(count_, *table_, CurrentSettings(), *this);
+  } catch (const std::exception& error) {
+    // Nothing may escape into the event loop: report it as a run error.
+    outcome.Status = RunStatus::RunError;
+    outcome.Text = error.what();
+    outcome.Title = "Run Error";
+    outcome.Icon = MessageIcon::Critical;
+  }
+  // A stage that stopped with an error has not hidden its progress.
+  if (ProgressBar1_->isVisible() || Label2_->isVisible()) End();
+  messages_.Show(this, FromOutcome(outcome.Text, outcome.Title, outcome.Icon, outcome.Detail));
+}
+
+void Tarvik::Command4_Click() {
+  const auto chosen = files_.OpenFileName(this, settingsFolder_);
+  if (!chosen) return InputRecovery();
+  InputFile_->setText(*chosen);
+  const std::string output = DeriveOutputName(chosen->toStdString());
+  if (output.empty()) return InputRecovery();
+  OutputFile_->setText(Text(output));
+  repaint();
+
+  PreloadOutcome preload;
+  try {
+    BusyCursor busy;
+    preload =
+        PreloadInput(count_, *table_, InputFile_->text().toStdString(), MC_->text().toStdString(),
+                     Density_->text().toStdString(), DecimalPoint());
+  } catch (const std::exception&) {
+    preload.Result = PreloadOutcome::Kind::Failed;
+  }
+  switch (preload.Result) {
+    case PreloadOutcome::Kind::Loaded:
+      FEast_->setText(QString::number(preload.FEast));
+      FNorth_->setText(QString::number(preload.FNorth));
+      return;
+    case PreloadOutcome::Kind::InvalidInput:
+      messages_.Show(this, FromOutcome(kInvalidInputText, kInvalidInputTitle, MessageIcon::Critical,
+                                       preload.Detail));
+      return InputRecovery();
+    case PreloadOutcome::Kind::Failed:
+      return InputRecovery();
+  }
+}
+
+void Tarvik::InputRecovery() {
+  InputFile_->clear();
+  OutputFile_->clear();
+}
+
+void Tarvik::Command5_Click() {
+  const auto chosen = files_.SaveFileName(this, settingsFolder_);
+  if (!chosen) return OutputRecovery();
+  OutputFile_->setText(*chosen);
+  repaint();
+}
+
+void Tarvik::OutputRecovery() {
+  if (OutputFile_->text().isEmpty()) return;
+  if (InputFile_->text().isEmpty()) {
+    OutputFile_->clear();
+  } else {
+    // Empty when the input name is too short to derive one from.
+    OutputFile_->setText(Text(DeriveOutputName(InputFile_->text().toStdString())));
+  }
+  repaint();
+}
+
+void Tarvik::Command6_Click() {
+  if (!ParseDecimal(FEast_->text().toStdString(), DecimalPoint())) emit programEnded();
+}
+
+void Tarvik::Begin(std::string_view status, std::int32_t maximum) {
+  resize(width(), FormHeightPixels());
+  ProgressBar1_->setVisible(true);
+  Label2_->setText(QString::fromUtf8(status.data(), static_cast<qsizetype>(status.size())));
+  Label2_->setVisible(true);
+  ProgressBar1_->setMaximum(maximum);
+  repaint();
+}
+
+void Tarvik::SetValue(std::int32_t value) {
+  ProgressBar1_->setValue(value);
+}
+
+void Tarvik::End() {
+  ProgressBar1_->setVisible(false);
+  Label2_->setVisible(false);
+  resize(width(), FormHeightPixels());
+  repaint();
+}
+
+int Tarvik::FormHeightPixels() const {
+  return qRound(kFormHeightTwips * logicalDpiY() / 1440.0);
+}
+
+char Tarvik::DecimalPoint() {
+  const QString point = QLocale().decimalPoint();
+  if (point.size() == 1 && point.at(0).unicode() < 128)
+    return static_cast<char>(point.at(0).unicode());
+  return '.';
+}
+
+bool Tarvik::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+      if (watched == MC_) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && !MoistureMayLeave()) return true;
+      }
+      break;
+    case QEvent::FocusOut: {
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) break;
+      if (watched == Combo1_) {
+        Combo1_LostFocus();
+      } else if (watched == MC_ && !MoistureAccepted()) {
+        // A click moves the focus before the press arrives; the press is
+        // then refused below. Any other way out is caught once the event
+        // is over.
+        moistureLeft_ = true;
+        QTimer::singleShot(0, this, [this] { ReturnToMoisture(); });
+      }
+      break;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      // The tab bar takes no focus, but a page switch would hide MC.
+      if (watched == SSTab1_->tabBar() && QApplication::focusWidget() == MC_ &&
+          !MoistureAccepted()) {
+        moistureLeft_ = true;
+      }
+      if (moistureLeft_ && qobject_cast<QWidget*>(watched) != nullptr &&
+          isAncestorOf(static_cast<QWidget*>(watched))) {
+        ReturnToMoisture();
+        return true;
+      }
+      break;
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+bool Tarvik::MoistureAccepted() const {
+  const auto value = ParseDecimal(MC_->text().toStdString(), DecimalPoint());
+  return value && *value >= 0;
+}
+
+void Tarvik::ReturnToMoisture() {
+  if (!moistureLeft_) return;
+  moistureLeft_ = false;
+  bool cancel = false;
+  MC_Validate(cancel);
+  SSTab1_->setCurrentWidget(MC_->parentWidget());
+  MC_->setFocus(Qt::OtherFocusReason);
+}
+
+}  // namespace tarvik::ui

@@ -1,0 +1,163 @@
+// The main form: every input of a run, the Run button and the progress display.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+#include "core/point_table.h"
+#include "core/progress.h"
+#include "core/run.h"
+#include "core/settings_files.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QToolButton;
+
+namespace tarvik::ui {
+
+class FileDialogService;
+class MessageService;
+
+/// The form's height while and after a stage shows its progress, in twips.
+inline constexpr int kFormHeightTwips = 6030;
+/// The form's width, in twips.
+inline constexpr int kFormWidthTwips = 9600;
+
+/// The main form "Quenby Yield Data Cleaning Program". Owns the run's point
+/// table; is the progress display of the stages it runs.
+class Tarvik : public QWidget, public Progress {
+  Q_OBJECT
+
+ public:
+  /// `settingsFolder` holds crop.dat and criteria.dat and is where both file
+  /// dialogs open.
+  Tarvik(MessageService& messages, FileDialogService& files, QString settingsFolder,
+         QWidget* parent = nullptr);
+  ~Tarvik() override;
+
+  /// Start-up: crop list and "Corn", the criteria, the defaults, SearchSize.
+  /// False when a settings file cannot be used; the message has been shown.
+  bool Form_Load();
+  void SetFormDefaults();
+
+  void Combo1_Click();
+  /// Applies the crop named by the box's text from a fresh reading of crop.dat.
+  void Combo1_LostFocus();
+  void Check1_Click();
+  /// Sets `cancel` and says so when MC's text is not a non-negative number.
+  void MC_Validate(bool& cancel);
+  /// The Run button.
+  void Command1_Click();
+  /// The input file's browse button: choose, derive the output name, preload.
+  void Command4_Click();
+  /// The output file's browse button.
+  void Command5_Click();
+  /// The hidden "Test" button: ends the program when FEast is not a number.
+  void Command6_Click();
+
+  // The progress display.
+  void Begin(std::string_view status, std::int32_t maximum) override;
+  void SetValue(std::int32_t value) override;
+  void End() override;
+
+  /// kFormHeightTwips in pixels of the screen the form is on.
+  int FormHeightPixels() const;
+  /// The decimal separator of the user's number settings.
+  static char DecimalPoint();
+
+  std::int32_t PointCount() const { return count_; }
+  const PointTable& Table() const { return *table_; }
+  const QString& SettingsFolder() const { return settingsFolder_; }
+
+ signals:
+  /// Command6 asks for the program to end.
+  void programEnded();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildForm();
+  QWidget* BuildCropPage();
+  QWidget* BuildFilesPage();
+  QWidget* BuildCriteriaPage();
+
+  /// The settings of a run, from the fields' texts.
+  RunSettings CurrentSettings() const;
+  void ApplyCrop(const CropRecord& crop);
+  void ShowSettingsError(const std::string& problem);
+  /// MC_Validate for a move of the focus out of MC; true when it may leave.
+  bool MoistureMayLeave();
+  /// Whether MC's text is a non-negative number.
+  bool MoistureAccepted() const;
+  /// After the focus has left MC with a refused text: the message, and the
+  /// focus back in MC.
+  void ReturnToMoisture();
+  void InputRecovery();
+  void OutputRecovery();
+
+  MessageService& messages_;
+  FileDialogService& files_;
+  QString settingsFolder_;
+  std::int32_t count_ = 0;
+  std::unique_ptr<PointTable> table_;
+  bool moistureLeft_ = false;  // the focus left MC with a refused text
+
+  QLabel* Label3_ = nullptr;
+  QLabel* Picture1_ = nullptr;
+  QTabWidget* SSTab1_ = nullptr;
+  QPushButton* Command1_ = nullptr;
+  QLabel* Label2_ = nullptr;
+  QProgressBar* ProgressBar1_ = nullptr;
+
+  QLineEdit* Title_ = nullptr;
+  QComboBox* Combo1_ = nullptr;
+  QLineEdit* MC_ = nullptr;
+  QLineEdit* Density_ = nullptr;
+  QGroupBox* Frame2_ = nullptr;
+  QLineEdit* UpperLimit_ = nullptr;
+  QLineEdit* LowerLimit_ = nullptr;
+
+  QLineEdit* InputFile_ = nullptr;
+  QToolButton* Command4_ = nullptr;
+  QLineEdit* OutputFile_ = nullptr;
+  QToolButton* Command5_ = nullptr;
+  QGroupBox* InputFileFormat_ = nullptr;
+  QRadioButton* Option1_ = nullptr;
+  QGroupBox* OutputFormat_ = nullptr;
+  QRadioButton* Option3_ = nullptr;
+  QRadioButton* Option4_ = nullptr;
+
+  QCheckBox* Check1_ = nullptr;
+  QGroupBox* OutputCoordinates_ = nullptr;
+  QLabel* lblFEast_ = nullptr;
+  QLineEdit* FEast_ = nullptr;
+  QLabel* lblFNorth_ = nullptr;
+  QLineEdit* FNorth_ = nullptr;
+  QGroupBox* Frame1_ = nullptr;
+  QLineEdit* StartPassDelay_ = nullptr;
+  QLineEdit* EndPassDelay_ = nullptr;
+  QGroupBox* Frame3_ = nullptr;
+  QLineEdit* SDOutlier_ = nullptr;
+  QLineEdit* SearchX_ = nullptr;
+  QLineEdit* SearchY_ = nullptr;
+  QLineEdit* SearchSD_ = nullptr;
+  QLineEdit* NoPointsforValidSeg_ = nullptr;
+  QLineEdit* SearchSize_ = nullptr;
+
+  QPushButton* Command2_ = nullptr;
+  QPushButton* Command3_ = nullptr;
+  QPushButton* Command6_ = nullptr;
+  QPushButton* DuplicateDataSearch_ = nullptr;
+};
+
+}  // namespace tarvik::ui
