@@ -1,0 +1,153 @@
+// tarvik-clean as a user calls it: options, exit statuses, summaries and errors.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "cli/clean_command.h"
+#include "tools/fieldsim.h"
+
+namespace tarvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status = 0;
+  std::string out;
+  std::string err;
+};
+
+Result Clean(std::vector<std::string> args) {
+  args.insert(args.begin(), "tarvik-clean");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  std::ostringstream out;
+  std::ostringstream err;
+  Result r;
+  r.status = RunCleanCommand(static_cast<int>(argv.size()), argv.data(), out, err);
+  r.out = out.str();
+  r.err = err.str();
+  return r;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream buffer;
+  buffer << file.rdbuf();
+  return buffer.str();
+}
+
+class CleanCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = fs::temp_directory_path() / (std::string("tarvik-cli-") + info->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    settings_ = std::string(TARVIK_SOURCE_DIR) + "/settings";
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  std::string Field(const std::string& name, std::int32_t points, std::uint64_t seed) {
+    FieldSimOptions options;
+    options.Points = points;
+    options.Seed = seed;
+    const fs::path path = folder_ / name;
+    std::ofstream(path, std::ios::binary) << SimulateField(options);
+    return path.string();
+  }
+
+  fs::path folder_;
+  std::string settings_;
+};
+
+TEST_F(CleanCommandTest, UsageErrorsExitWithTwo) {
+  EXPECT_EQ(Clean({}).status, 2);
+  EXPECT_EQ(Clean({"--jobs", "0", "a.txt"}).status, 2);
+  EXPECT_EQ(Clean({"--no-such-option", "a.txt"}).status, 2);
+  const Result twoWithOutput = Clean({"--settings", settings_, "-o", "x.txt", "a.txt", "b.txt"});
+  EXPECT_EQ(twoWithOutput.status, 2);
+  EXPECT_NE(twoWithOutput.err.find("-o names one output file"), std::string::npos);
+  const Result crop = Clean({"--settings", settings_, "--crop", "Rice", "a.txt"});
+  EXPECT_EQ(crop.status, 2);
+  EXPECT_NE(crop.err.find("no crop named \"Rice\""), std::string::npos) << crop.err;
+  EXPECT_NE(crop.err.find("\"Soybeans\""), std::string::npos) << crop.err;
+  const Result help = Clean({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--false-easting"), std::string::npos);
+}
+
+TEST_F(CleanCommandTest, AMissingSettingsFolderIsNamed) {
+  const Result r = Clean({"--settings", (folder_ / "nowhere").string(), "a.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("crop.dat: cannot be opened"), std::string::npos) << r.err;
+}
+
+TEST_F(CleanCommandTest, CleansAFieldAndPrintsTheCountPerCode) {
+  const std::string input = Field("north.txt", 800, 11);
+  const Result r = Clean({"--settings", settings_, input});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const fs::path output = folder_ / "northout.txt";
+  EXPECT_TRUE(fs::exists(output));
+  EXPECT_EQ(r.out.rfind(input + " -> " + output.string() + ": 800 points read, ", 0), 0U) << r.out;
+  EXPECT_NE(r.out.find("removed by code: 1:"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" 12:"), std::string::npos) << r.out;
+  EXPECT_EQ(Clean({"--settings", settings_, "--quiet", input}).out, "");
+}
+
+TEST_F(CleanCommandTest, OneRefusedFileFailsTheRunButTheOthersAreCleaned) {
+  const std::string good = Field("good.txt", 300, 2);
+  const fs::path bad = folder_ / "bad.txt";
+  std::ofstream(bad, std::ios::binary) << "-96.7,40.8,5,1,1,60,360,15,33,1,\"a\",\"b\",\"c\",\"d\",4,2\n";
+  const Result r = Clean({"--settings", settings_, "--jobs", "2", bad.string(), good});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(fs::exists(folder_ / "goodout.txt"));
+  EXPECT_FALSE(fs::exists(folder_ / "badout.txt"));
+  EXPECT_NE(r.err.find("bad.txt: Error Input File: Invalid Input File"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("bad.txt:1"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("good.txt -> "), std::string::npos) << r.out;
+}
+
+TEST_F(CleanCommandTest, OptionsCarryTheFieldTextsAndConvertThemAsTheRunDoes) {
+  const std::string input = Field("f.txt", 300, 3);
+  const Result bad = Clean({"--settings", settings_, "--start-delay", "4.5.1", input});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("Error in Settings: Start Pass Delay must be a whole number"),
+            std::string::npos)
+      << bad.err;
+  // 2.5 rounds to 2, as the window's whole-number conversion does.
+  const fs::path a = folder_ / "a.txt";
+  const fs::path b = folder_ / "b.txt";
+  ASSERT_EQ(Clean({"--settings", settings_, "--start-delay", "2.5", "-o", a.string(), input}).status, 0);
+  ASSERT_EQ(Clean({"--settings", settings_, "--start-delay", "2", "-o", b.string(), input}).status, 0);
+  EXPECT_EQ(ReadFile(a), ReadFile(b));
+}
+
+TEST_F(CleanCommandTest, RescaleProposesTheSmallestEastingAndNorthing) {
+  const std::string input = Field("r.txt", 300, 4);
+  const fs::path output = folder_ / "r-detailed.txt";
+  ASSERT_EQ(Clean({"--settings", settings_, "--detailed", "--rescale", "-o", output.string(), input})
+                .status,
+            0);
+  std::istringstream lines(ReadFile(output));
+  std::string line;
+  for (int i = 0; i < 12; ++i) std::getline(lines, line);
+  long minEasting = 1L << 40;
+  long minNorthing = 1L << 40;
+  while (std::getline(lines, line)) {
+    std::istringstream row(line);
+    long easting = 0;
+    long northing = 0;
+    row >> easting >> northing;
+    minEasting = std::min(minEasting, easting);
+    minNorthing = std::min(minNorthing, northing);
+  }
+  EXPECT_EQ(minEasting, 0);
+  EXPECT_EQ(minNorthing, 0);
+}
+
+}  // namespace
+}  // namespace tarvik
