@@ -62,18 +62,7 @@ Stage After(Stage stage) {
 /// window's fields hold them at start-up, and the same converted.
 struct BenchSettings {
   RunSettings texts;
-  float targetMoisture = 0;
-  float testWeight = 0;
-  std::int16_t bufferHalfWidth = 0;
-  std::int16_t startPassDelay = 0;
-  std::int16_t endPassDelay = 0;
-  float sdOutlier = 0;
-  float lowerLimit = 0;
-  float upperLimit = 0;
-  float searchX = 0;
-  float searchY = 0;
-  float searchSD = 0;
-  std::int16_t minimumPoints = 0;
+  ConvertedSettings values;
 };
 
 /// Reads settings/ of the source tree; the reason on failure.
@@ -85,115 +74,59 @@ std::optional<std::string> LoadSettings(BenchSettings& s) {
   if (!criteria.ok) return criteria.error;
   const CropRecord* corn = FindCrop(crops, "Corn");
   if (corn == nullptr) return std::string("crop.dat has no Corn");
-
-  RunSettings& t = s.texts;
-  t.MC = FormatGeneral(corn->Moisture);
-  t.Density = FormatGeneral(corn->TestWeight);
-  t.LowerLimit = FormatGeneral(corn->LowerLimit);
-  t.UpperLimit = FormatGeneral(corn->UpperLimit);
-  const Criteria& c = criteria.values;
-  t.StartPassDelay = FormatGeneral(c.StartPassDelay);
-  t.EndPassDelay = FormatGeneral(c.EndPassDelay);
-  t.SearchX = FormatGeneral(c.SearchX);
-  t.SearchY = FormatGeneral(c.SearchY);
-  t.SDOutlier = FormatGeneral(c.SDOutlier);
-  t.SearchSD = FormatGeneral(c.SearchSD);
-  t.NoPointsforValidSeg = FormatGeneral(c.NoPointsforValidSeg);
-  t.SearchSize = FormatGeneral(RoundHalfEven(c.SearchY));
-  t.Title = "Benchmark field";
-  t.Option3 = true;
-
-  const auto single = [](const std::string& text, float& out) {
-    const auto value = ParseSingle(text);
-    if (value) out = *value;
-    return value.has_value();
-  };
-  const auto whole = [](const std::string& text, std::int16_t& out) {
-    const auto value = ParseInt16(text);
-    if (value) out = *value;
-    return value.has_value();
-  };
-  const auto buffer = ParseDecimal(t.SearchSize);
-  if (!buffer) return std::string("SearchSize is not a number");
-  s.bufferHalfWidth = static_cast<std::int16_t>(RoundHalfEven(*buffer / 4));
-  if (!single(t.MC, s.targetMoisture) || !single(t.Density, s.testWeight) ||
-      !whole(t.StartPassDelay, s.startPassDelay) || !whole(t.EndPassDelay, s.endPassDelay) ||
-      !single(t.SDOutlier, s.sdOutlier) || !single(t.LowerLimit, s.lowerLimit) ||
-      !single(t.UpperLimit, s.upperLimit) || !single(t.SearchX, s.searchX) ||
-      !single(t.SearchY, s.searchY) || !single(t.SearchSD, s.searchSD) ||
-      !whole(t.NoPointsforValidSeg, s.minimumPoints)) {
-    return std::string("a supplied setting does not convert");
-  }
-  return std::nullopt;
+  auto texts = StartupSettings(*corn, criteria.values);
+  if (!texts) return std::string("criteria.dat's SearchY does not convert");
+  s.texts = *texts;
+  s.texts.Title = "Benchmark field";
+  return ConvertRunSettings(s.texts, s.values);
 }
 
-/// Run's coordinate step: every point to UTM while the extent is gathered,
-/// then the extent widened by a metre on each side.
-FieldExtent ConvertToUTM(const std::int32_t& count, PointTable& table) {
-  FieldExtent extent;
-  for (std::int32_t i = 1; i <= count; ++i) {
-    YieldPoint& point = table[i];
-    UTMPoint utm;
-    utm.Latitude = point.Latitude;
-    utm.Longitude = point.Longitude;
-    LatLongToUTM(utm);
-    point.Easting = utm.Easting;
-    point.Northing = utm.Northing;
-    if (point.Easting < extent.MinEasting) extent.MinEasting = point.Easting;
-    if (point.Easting > extent.MaxEasting) extent.MaxEasting = point.Easting;
-    if (point.Northing < extent.MinNorthing) extent.MinNorthing = point.Northing;
-    if (point.Northing > extent.MaxNorthing) extent.MaxNorthing = point.Northing;
-  }
-  extent.MinEasting -= 1;
-  extent.MaxEasting += 1;
-  extent.MinNorthing -= 1;
-  extent.MaxNorthing += 1;
-  return extent;
-}
 
 /// One stage with the run's arguments. `extent` is written by the UTM step
 /// and read by AssignBlocks.
 void RunStage(Stage stage, const std::int32_t& count, PointTable& table, FieldExtent& extent,
               const BenchSettings& s) {
+  const ConvertedSettings& v = s.values;
   std::int32_t high = 0;
   std::int32_t low = 0;
   std::int32_t duplicates = 0;
   switch (stage) {
     case Stage::kComputeYield:
-      ComputeYield(count, table, s.targetMoisture, s.testWeight);
+      ComputeYield(count, table, v.TargetMoisture, v.TestWeight);
       break;
     case Stage::kNumberSegments:
       NumberSegments(count, table);
       break;
     case Stage::kConvertToUTM:
-      extent = ConvertToUTM(count, table);
+      extent = ConvertCoordinates(count, table);
+      WidenFieldExtent(extent);
       break;
     case Stage::kAssignBlocks:
-      AssignBlocks(count, table, extent, s.bufferHalfWidth);
+      AssignBlocks(count, table, extent, v.BufferHalfWidth);
       break;
     case Stage::kCheckHeaderStatus:
       CheckHeaderStatus(count, table);
       break;
     case Stage::kCheckStartPassDelay:
-      CheckStartPassDelay(count, table, s.startPassDelay);
+      CheckStartPassDelay(count, table, v.StartPassDelay);
       break;
     case Stage::kCheckEndPassDelay:
-      CheckEndPassDelay(count, table, s.endPassDelay);
+      CheckEndPassDelay(count, table, v.EndPassDelay);
       break;
     case Stage::kCheckVariableDistribution:
-      CheckVariableDistribution(count, table, s.sdOutlier);
+      CheckVariableDistribution(count, table, v.SDOutlier);
       break;
     case Stage::kCheckMinimumYield:
-      CheckMinimumYield(count, table, s.lowerLimit);
+      CheckMinimumYield(count, table, v.LowerLimit);
       break;
     case Stage::kCheckMaximumYield:
-      CheckMaximumYield(count, table, s.upperLimit);
+      CheckMaximumYield(count, table, v.UpperLimit);
       break;
     case Stage::kSortByBlocks:
       SortByBlocks(count, table);
       break;
     case Stage::kCheckNeighbourhood:
-      CheckNeighbourhood(count, table, high, low, s.searchX, s.searchY, s.searchSD);
+      CheckNeighbourhood(count, table, high, low, v.SearchX, v.SearchY, v.SearchSD);
       break;
     case Stage::kCheckCoLocatedPoints:
       CheckCoLocatedPoints(count, table, duplicates);
@@ -202,7 +135,7 @@ void RunStage(Stage stage, const std::int32_t& count, PointTable& table, FieldEx
       RestoreInputOrder(count, table);
       break;
     case Stage::kCheckValidSegments:
-      CheckValidSegments(count, table, s.minimumPoints);
+      CheckValidSegments(count, table, v.MinimumPoints);
       break;
     case Stage::kDone:
       break;

@@ -166,28 +166,28 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
     return 2;
   }
 
-  RunSettings s;
-  s.MC = o.moisture.value_or(FormatGeneral(crop->Moisture));
-  s.Density = o.testWeight.value_or(FormatGeneral(crop->TestWeight));
-  s.LowerLimit = o.lowerLimit.value_or(FormatGeneral(crop->LowerLimit));
-  s.UpperLimit = o.upperLimit.value_or(FormatGeneral(crop->UpperLimit));
-  const Criteria& c = criteria.values;
-  s.StartPassDelay = o.startDelay.value_or(FormatGeneral(c.StartPassDelay));
-  s.EndPassDelay = o.endDelay.value_or(FormatGeneral(c.EndPassDelay));
-  s.SearchX = o.searchX.value_or(FormatGeneral(c.SearchX));
-  s.SearchY = o.searchY.value_or(FormatGeneral(c.SearchY));
-  s.SDOutlier = o.outlierSD.value_or(FormatGeneral(c.SDOutlier));
-  s.SearchSD = o.neighbourSD.value_or(FormatGeneral(c.SearchSD));
-  s.NoPointsforValidSeg = o.minPoints.value_or(FormatGeneral(c.NoPointsforValidSeg));
-  if (o.buffer) {
-    s.SearchSize = *o.buffer;
-  } else if (auto whole = ParseInt16(FormatGeneral(c.SearchY))) {
-    s.SearchSize = std::to_string(*whole);
-  } else {
-    err << "tarvik-clean: the criteria file's SearchY (" << FormatGeneral(c.SearchY)
+  auto startup = StartupSettings(*crop, criteria.values);
+  if (!startup) {
+    err << "tarvik-clean: the criteria file's SearchY (" << FormatGeneral(criteria.values.SearchY)
         << ") is not a whole number from -32768 to 32767 once rounded.\n";
     return 1;
   }
+  RunSettings& s = *startup;
+  const auto override = [](std::string& field, const std::optional<std::string>& text) {
+    if (text) field = *text;
+  };
+  override(s.MC, o.moisture);
+  override(s.Density, o.testWeight);
+  override(s.LowerLimit, o.lowerLimit);
+  override(s.UpperLimit, o.upperLimit);
+  override(s.StartPassDelay, o.startDelay);
+  override(s.EndPassDelay, o.endDelay);
+  override(s.SearchX, o.searchX);
+  override(s.SearchY, o.searchY);  // the buffer text stays as start-up set it
+  override(s.SDOutlier, o.outlierSD);
+  override(s.SearchSD, o.neighbourSD);
+  override(s.NoPointsforValidSeg, o.minPoints);
+  override(s.SearchSize, o.buffer);
   s.Title = o.title;
   s.Option3 = !o.detailed;
   s.Check1 = o.rescale;

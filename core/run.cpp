@@ -28,24 +28,6 @@ constexpr const char* kSettingsTitle = "Error in Settings";
 constexpr const char* kRunErrorTitle = "Run Error";
 constexpr const char* kOutputTitle = "Error Output File";
 
-/// Every setting of a run, converted to the type its stage takes.
-struct ConvertedSettings {
-  float targetMoisture = 0;
-  float testWeight = 0;
-  std::int16_t bufferHalfWidth = 0;
-  std::int16_t startPassDelay = 0;
-  std::int16_t endPassDelay = 0;
-  float sdOutlier = 0;
-  float lowerLimit = 0;
-  float upperLimit = 0;
-  float searchX = 0;
-  float searchY = 0;
-  float searchSD = 0;
-  std::int16_t minimumPoints = 0;
-  std::int32_t falseEasting = 0;
-  std::int32_t falseNorthing = 0;
-};
-
 /// Converts the settings in the order the run uses them; the first failure
 /// gives the message that names the field by its label.
 class SettingsConverter {
@@ -98,26 +80,6 @@ class SettingsConverter {
   char decimalPoint_;
 };
 
-std::optional<std::string> ConvertSettings(const RunSettings& s, ConvertedSettings& out) {
-  SettingsConverter c(s.DecimalPoint);
-  c.Single(s.MC, "Standard Moisture Content (%)", out.targetMoisture);
-  c.Single(s.Density, "Test weight (lb/bu)", out.testWeight);
-  c.Buffer(s.SearchSize, "Search Size", out.bufferHalfWidth);
-  c.Int16(s.StartPassDelay, "Start Pass Delay", out.startPassDelay);
-  c.Int16(s.EndPassDelay, "End Pass Delay", out.endPassDelay);
-  c.Single(s.SDOutlier, "SD for Outlier Test", out.sdOutlier);
-  c.Single(s.LowerLimit, "Lower Limit", out.lowerLimit);
-  c.Single(s.UpperLimit, "Upper Limit", out.upperLimit);
-  c.Single(s.SearchX, "Search Neighborhood Size X", out.searchX);
-  c.Single(s.SearchY, "Search Neighborhood Size Y", out.searchY);
-  c.Single(s.SearchSD, "SD for Neighborhood", out.searchSD);
-  c.Int16(s.NoPointsforValidSeg, "Minimum # of data points for a valid segment",
-          out.minimumPoints);
-  c.Int32(s.FEast, "False Easting", out.falseEasting);
-  c.Int32(s.FNorth, "False Northing", out.falseNorthing);
-  return c.error;
-}
-
 RunOutcome Message(RunStatus status, std::string text, std::string title, MessageIcon icon,
                    std::string detail = {}) {
   RunOutcome outcome;
@@ -134,7 +96,39 @@ RunOutcome InvalidInput(std::string detail) {
                  MessageIcon::Critical, std::move(detail));
 }
 
-/// Run's step 7: every point to UTM, gathering the extent as it goes.
+bool SameFile(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::exists(b, error) && fs::equivalent(a, b, error)) return true;
+  const fs::path pa = fs::weakly_canonical(fs::path(a), error);
+  if (error) return false;
+  const fs::path pb = fs::weakly_canonical(fs::path(b), error);
+  if (error) return false;
+  return pa == pb;
+}
+
+}  // namespace
+
+std::optional<std::string> ConvertRunSettings(const RunSettings& s, ConvertedSettings& out) {
+  SettingsConverter c(s.DecimalPoint);
+  c.Single(s.MC, "Standard Moisture Content (%)", out.TargetMoisture);
+  c.Single(s.Density, "Test weight (lb/bu)", out.TestWeight);
+  c.Buffer(s.SearchSize, "Search Size", out.BufferHalfWidth);
+  c.Int16(s.StartPassDelay, "Start Pass Delay", out.StartPassDelay);
+  c.Int16(s.EndPassDelay, "End Pass Delay", out.EndPassDelay);
+  c.Single(s.SDOutlier, "SD for Outlier Test", out.SDOutlier);
+  c.Single(s.LowerLimit, "Lower Limit", out.LowerLimit);
+  c.Single(s.UpperLimit, "Upper Limit", out.UpperLimit);
+  c.Single(s.SearchX, "Search Neighborhood Size X", out.SearchX);
+  c.Single(s.SearchY, "Search Neighborhood Size Y", out.SearchY);
+  c.Single(s.SearchSD, "SD for Neighborhood", out.SearchSD);
+  c.Int16(s.NoPointsforValidSeg, "Minimum # of data points for a valid segment",
+          out.MinimumPoints);
+  c.Int32(s.FEast, "False Easting", out.FalseEasting);
+  c.Int32(s.FNorth, "False Northing", out.FalseNorthing);
+  return c.error;
+}
+
 FieldExtent ConvertCoordinates(const std::int32_t& count, PointTable& table) {
   FieldExtent extent;
   for (std::int32_t i = 1; i <= count; ++i) {
@@ -157,8 +151,7 @@ FieldExtent ConvertCoordinates(const std::int32_t& count, PointTable& table) {
   return extent;
 }
 
-/// Run's step 8, with the widening checked against the 32-bit range.
-void WidenExtent(FieldExtent& extent) {
+void WidenFieldExtent(FieldExtent& extent) {
   constexpr std::int64_t kMin = INT32_MIN;
   constexpr std::int64_t kMax = INT32_MAX;
   const std::int64_t minE = std::int64_t{extent.MinEasting} - 1;
@@ -174,19 +167,6 @@ void WidenExtent(FieldExtent& extent) {
   extent.MinNorthing = static_cast<std::int32_t>(minN);
   extent.MaxNorthing = static_cast<std::int32_t>(maxN);
 }
-
-bool SameFile(const std::string& a, const std::string& b) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  if (fs::exists(b, error) && fs::equivalent(a, b, error)) return true;
-  const fs::path pa = fs::weakly_canonical(fs::path(a), error);
-  if (error) return false;
-  const fs::path pb = fs::weakly_canonical(fs::path(b), error);
-  if (error) return false;
-  return pa == pb;
-}
-
-}  // namespace
 
 std::array<std::int32_t, kCodeCount> CountCodes(const std::int32_t& count, const PointTable& table) {
   std::array<std::int32_t, kCodeCount> byCode{};
@@ -210,7 +190,7 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
   }
 
   ConvertedSettings s;
-  if (auto error = ConvertSettings(settings, s)) {
+  if (auto error = ConvertRunSettings(settings, s)) {
     return Message(RunStatus::SettingError, *error, kSettingsTitle, MessageIcon::Critical);
   }
 
@@ -218,25 +198,25 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
   counts.PointsRead = count;
   try {
     // Steps 5 to 9: the derived fields.
-    ComputeYield(count, table, s.targetMoisture, s.testWeight);
+    ComputeYield(count, table, s.TargetMoisture, s.TestWeight);
     NumberSegments(count, table);
     FieldExtent extent = ConvertCoordinates(count, table);
-    WidenExtent(extent);
-    AssignBlocks(count, table, extent, s.bufferHalfWidth);
+    WidenFieldExtent(extent);
+    AssignBlocks(count, table, extent, s.BufferHalfWidth);
 
     // Step 10: the checks in their fixed order.
     CheckHeaderStatus(count, table, progress);
-    CheckStartPassDelay(count, table, s.startPassDelay, progress);
-    CheckEndPassDelay(count, table, s.endPassDelay, progress);
-    CheckVariableDistribution(count, table, s.sdOutlier, progress);
-    CheckMinimumYield(count, table, s.lowerLimit, progress);
-    CheckMaximumYield(count, table, s.upperLimit);
+    CheckStartPassDelay(count, table, s.StartPassDelay, progress);
+    CheckEndPassDelay(count, table, s.EndPassDelay, progress);
+    CheckVariableDistribution(count, table, s.SDOutlier, progress);
+    CheckMinimumYield(count, table, s.LowerLimit, progress);
+    CheckMaximumYield(count, table, s.UpperLimit);
     SortByBlocks(count, table);
-    CheckNeighbourhood(count, table, counts.HighCounter, counts.LowCounter, s.searchX, s.searchY,
-                       s.searchSD, progress);
+    CheckNeighbourhood(count, table, counts.HighCounter, counts.LowCounter, s.SearchX, s.SearchY,
+                       s.SearchSD, progress);
     CheckCoLocatedPoints(count, table, counts.DuplicateCounter, progress);
     RestoreInputOrder(count, table);
-    CheckValidSegments(count, table, s.minimumPoints);
+    CheckValidSegments(count, table, s.MinimumPoints);
     counts.ByCode = CountCodes(count, table);
 
     // Step 11: exactly one output file.
@@ -246,10 +226,10 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
     }
     if (settings.Option3) {
       WriteBasicOutput(settings.Title, settings.OutputFile, count, table, settings.Check1,
-                       s.falseEasting, s.falseNorthing);
+                       s.FalseEasting, s.FalseNorthing);
     } else {
       WriteDetailedOutput(settings.Title, settings.OutputFile, count, table, settings.Check1,
-                          s.falseEasting, s.falseNorthing);
+                          s.FalseEasting, s.FalseNorthing);
     }
   } catch (const RunError& error) {
     return Message(RunStatus::RunError, error.what(), kRunErrorTitle, MessageIcon::Critical);
@@ -307,6 +287,29 @@ PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::s
   outcome.FEast = minEasting;
   outcome.FNorth = minNorthing;
   return outcome;
+}
+
+std::optional<RunSettings> StartupSettings(const CropRecord& crop, const Criteria& criteria) {
+  RunSettings s;
+  s.MC = FormatGeneral(crop.Moisture);
+  s.Density = FormatGeneral(crop.TestWeight);
+  s.LowerLimit = FormatGeneral(crop.LowerLimit);
+  s.UpperLimit = FormatGeneral(crop.UpperLimit);
+  s.StartPassDelay = FormatGeneral(criteria.StartPassDelay);
+  s.EndPassDelay = FormatGeneral(criteria.EndPassDelay);
+  s.SearchX = FormatGeneral(criteria.SearchX);
+  s.SearchY = FormatGeneral(criteria.SearchY);
+  s.SDOutlier = FormatGeneral(criteria.SDOutlier);
+  s.SearchSD = FormatGeneral(criteria.SearchSD);
+  s.NoPointsforValidSeg = FormatGeneral(criteria.NoPointsforValidSeg);
+  // The buffer text is SearchY as a 16-bit whole number, set once at start-up.
+  const auto buffer = ParseInt16(s.SearchY);
+  if (!buffer) return std::nullopt;
+  s.SearchSize = std::to_string(*buffer);
+  s.Title = "Project Title?";
+  s.InputFile = "Input File";
+  s.OutputFile = "Output File";
+  return s;
 }
 
 std::string DeriveOutputName(const std::string& inputPath) {

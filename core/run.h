@@ -3,11 +3,14 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/point_table.h"
 #include "core/progress.h"
 #include "core/removal_codes.h"
+#include "core/settings_files.h"
+#include "input/blocks.h"
 
 namespace tarvik {
 
@@ -35,6 +38,39 @@ struct RunSettings {
   std::string FNorth = "0";         // false northing, m
   char DecimalPoint = '.';          // decimal separator of the texts above
 };
+
+/// Every setting of a run converted to the type its stage takes.
+struct ConvertedSettings {
+  float TargetMoisture = 0;           // %
+  float TestWeight = 0;               // lb/bu
+  std::int16_t BufferHalfWidth = 0;   // m
+  std::int16_t StartPassDelay = 0;    // s
+  std::int16_t EndPassDelay = 0;      // s
+  float SDOutlier = 0;                // standard deviations
+  float LowerLimit = 0;               // bu/ac
+  float UpperLimit = 0;               // bu/ac
+  float SearchX = 0;                  // m
+  float SearchY = 0;                  // m
+  float SearchSD = 0;                 // standard deviations
+  std::int16_t MinimumPoints = 0;     // points per valid segment
+  std::int32_t FalseEasting = 0;      // m
+  std::int32_t FalseNorthing = 0;     // m
+};
+
+/// Converts the texts in the order the run uses them. Returns the message of
+/// the first that fails, naming the field by its label and what it expects.
+std::optional<std::string> ConvertRunSettings(const RunSettings& settings, ConvertedSettings& out);
+
+/// The fields as the window fills them at start-up from a crop and the
+/// criteria; nothing when SearchY is no 16-bit whole number once rounded.
+std::optional<RunSettings> StartupSettings(const CropRecord& crop, const Criteria& criteria);
+
+/// Run's coordinate step: Easting and Northing of positions 1..count from
+/// their latitude and longitude, and the extent of the points.
+FieldExtent ConvertCoordinates(const std::int32_t& count, PointTable& table);
+
+/// Widens the extent by one metre on every side; RunError beyond 32 bits.
+void WidenFieldExtent(FieldExtent& extent);
 
 enum class RunStatus { Finished, InvalidInput, SettingError, RunError, OutputError };
 enum class MessageIcon { None, Information, Critical };

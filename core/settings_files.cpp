@@ -1,11 +1,9 @@
 #include "core/settings_files.h"
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
+#include "core/list_input.h"
 #include "core/number_text.h"
 
 #ifndef _WIN32
@@ -17,87 +15,20 @@ namespace tarvik {
 
 namespace {
 
-/// One item of a settings file and the line it starts on.
-struct Item {
-  std::string text;
-  int line = 0;
-};
+std::string Where(const std::string& name, const ListItem& item) {
+  return name + ":" + std::to_string(item.Line);
+}
 
-/// Splits settings text into items: separated by commas or line breaks,
-/// blanks before and after an item skipped, text in double quotes may hold
-/// commas. Empty lines give no item.
+/// Hands out the items of a list one at a time.
 class ItemReader {
  public:
-  explicit ItemReader(std::string_view text) : text_(text) {
-    if (text_.substr(0, 3) == "\xEF\xBB\xBF") text_.remove_prefix(3);
-  }
-
-  std::optional<Item> Next() {
-    for (;;) {
-      SkipBlanks();
-      if (pos_ >= text_.size()) return std::nullopt;
-      if (!AtLineBreak()) break;
-      ConsumeLineBreak();
-    }
-    Item item;
-    item.line = line_;
-    if (text_[pos_] == '"') {
-      ++pos_;
-      while (pos_ < text_.size() && text_[pos_] != '"') {
-        if (text_[pos_] == '\n') ++line_;
-        item.text += text_[pos_++];
-      }
-      if (pos_ < text_.size()) ++pos_;  // closing quote
-      SkipBlanks();
-      // Anything up to the separator after a closing quote is ignored.
-      while (pos_ < text_.size() && text_[pos_] != ',' && !AtLineBreak()) ++pos_;
-    } else {
-      while (pos_ < text_.size() && text_[pos_] != ',' && !AtLineBreak()) item.text += text_[pos_++];
-      while (!item.text.empty() && (item.text.back() == ' ' || item.text.back() == '\t')) {
-        item.text.pop_back();
-      }
-    }
-    if (pos_ < text_.size()) {
-      if (text_[pos_] == ',') {
-        ++pos_;
-      } else {
-        ConsumeLineBreak();
-      }
-    }
-    return item;
-  }
+  explicit ItemReader(std::string_view text) : items_(SplitListItems(text)) {}
+  const ListItem* Next() { return next_ < items_.size() ? &items_[next_++] : nullptr; }
 
  private:
-  bool AtLineBreak() const { return text_[pos_] == '\n' || text_[pos_] == '\r'; }
-  void ConsumeLineBreak() {
-    if (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ++pos_;
-    ++pos_;
-    ++line_;
-  }
-  void SkipBlanks() {
-    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
-  }
-
-  std::string_view text_;
-  std::size_t pos_ = 0;
-  int line_ = 1;
+  std::vector<ListItem> items_;
+  std::size_t next_ = 0;
 };
-
-std::optional<std::string> ReadWholeFile(const std::string& path, std::string& contents) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return path + ": is a folder, not a file.";
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return path + ": cannot be opened (missing or unreadable).";
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  if (file.bad()) return path + ": cannot be read.";
-  contents = buffer.str();
-  return std::nullopt;
-}
-
-std::string Where(const std::string& name, const Item& item) {
-  return name + ":" + std::to_string(item.line);
-}
 
 }  // namespace
 
@@ -138,7 +69,7 @@ CropFile ParseCropFile(std::string_view contents, const std::string& displayName
                                          "test weight"};
   while (auto name = reader.Next()) {
     CropRecord record;
-    record.Name = name->text;
+    record.Name = name->Text;
     double* values[] = {&record.Moisture, &record.UpperLimit, &record.LowerLimit,
                         &record.TestWeight};
     for (int k = 0; k < 4; ++k) {
@@ -148,10 +79,10 @@ CropFile ParseCropFile(std::string_view contents, const std::string& displayName
                        "\" ends before its " + kColumns[k + 1] + ".";
         return result;
       }
-      auto value = ParseDecimal(item->text);
+      auto value = ParseDecimal(item->Text);
       if (!value) {
         result.error = Where(displayName, *item) + ": the " + kColumns[k + 1] + " of \"" +
-                       record.Name + "\" is \"" + item->text + "\", not a number.";
+                       record.Name + "\" is \"" + item->Text + "\", not a number.";
         return result;
       }
       *values[k] = *value;
@@ -186,9 +117,9 @@ CriteriaFile ParseCriteriaFile(std::string_view contents, const std::string& dis
                      std::to_string(k + 1) + " of 7).";
       return result;
     }
-    auto value = ParseSingle(item->text);
+    auto value = ParseSingle(item->Text);
     if (!value) {
-      result.error = Where(displayName, *item) + ": the " + kNames[k] + " is \"" + item->text +
+      result.error = Where(displayName, *item) + ": the " + kNames[k] + " is \"" + item->Text +
                      "\", not a number.";
       return result;
     }
@@ -200,7 +131,7 @@ CriteriaFile ParseCriteriaFile(std::string_view contents, const std::string& dis
 
 CropFile ReadCropFile(const std::string& path) {
   std::string contents;
-  if (auto error = ReadWholeFile(path, contents)) {
+  if (auto error = ReadTextFile(path, contents)) {
     CropFile result;
     result.error = *error;
     return result;
@@ -210,7 +141,7 @@ CropFile ReadCropFile(const std::string& path) {
 
 CriteriaFile ReadCriteriaFile(const std::string& path) {
   std::string contents;
-  if (auto error = ReadWholeFile(path, contents)) {
+  if (auto error = ReadTextFile(path, contents)) {
     CriteriaFile result;
     result.error = *error;
     return result;

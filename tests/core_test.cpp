@@ -144,6 +144,31 @@ TEST(SettingsFiles, TheSuppliedFilesReadAndHoldCorn) {
   ASSERT_TRUE(criteria.ok) << criteria.error;
 }
 
+TEST(RunPipeline, StartUpTextsComeFromTheCropAndTheCriteria) {
+  CropRecord corn{"Corn", 15.5, 300, 0, 56};
+  Criteria criteria{4, 4, 20, 10.5F, 3, 2.5F, 10};
+  const auto ten = StartupSettings(corn, criteria);
+  ASSERT_TRUE(ten.has_value());
+  EXPECT_EQ(ten->MC, "15.5");
+  EXPECT_EQ(ten->UpperLimit, "300");
+  EXPECT_EQ(ten->SearchY, "10.5");
+  EXPECT_EQ(ten->SearchSize, "10");  // half to even
+  EXPECT_EQ(ten->Title, "Project Title?");
+  criteria.SearchY = 11.5F;
+  EXPECT_EQ(StartupSettings(corn, criteria)->SearchSize, "12");
+  criteria.SearchY = 40000;
+  EXPECT_FALSE(StartupSettings(corn, criteria).has_value());
+
+  ConvertedSettings values;
+  ASSERT_EQ(ConvertRunSettings(*ten, values), std::nullopt);
+  EXPECT_EQ(values.BufferHalfWidth, 2);  // 10 / 4 = 2.5 rounds to 2
+  EXPECT_EQ(values.SearchSD, 2.5F);
+  RunSettings fourteen = *ten;
+  fourteen.SearchSize = "14";
+  ASSERT_EQ(ConvertRunSettings(fourteen, values), std::nullopt);
+  EXPECT_EQ(values.BufferHalfWidth, 4);  // 3.5 rounds to 4
+}
+
 TEST(RunPipeline, AnEmptyInputNameEndsTheRunBeforeReading) {
   PointTable table;
   table[5].Yield = 3;  // left over from an earlier run

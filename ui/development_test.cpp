@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/list_input.h"
 #include "core/number_text.h"
 #include "core/point_table.h"
 
@@ -14,77 +15,20 @@ namespace tarvik::ui {
 
 namespace {
 
-/// One item of the test file and the line it starts on.
-struct Item {
-  std::string text;
-  int line = 0;
-};
-
-/// Splits the text into items separated by commas or line breaks; blanks
-/// around an item are skipped, a quoted item may hold commas, empty lines
-/// hold no item.
-std::vector<Item> SplitItems(std::string_view text) {
-  std::vector<Item> items;
-  std::size_t pos = 0;
-  int line = 1;
-  const auto atBreak = [&] { return text[pos] == '\n' || text[pos] == '\r'; };
-  const auto consumeBreak = [&] {
-    if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ++pos;
-    ++pos;
-    ++line;
-  };
-  const auto skipBlanks = [&] {
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
-  };
-  for (;;) {
-    skipBlanks();
-    if (pos >= text.size()) break;
-    if (atBreak()) {
-      consumeBreak();
-      continue;
-    }
-    Item item;
-    item.line = line;
-    if (text[pos] == '"') {
-      ++pos;
-      while (pos < text.size() && text[pos] != '"') {
-        if (text[pos] == '\n') ++line;
-        item.text += text[pos++];
-      }
-      if (pos < text.size()) ++pos;
-      while (pos < text.size() && text[pos] != ',' && !atBreak()) ++pos;
-    } else {
-      while (pos < text.size() && text[pos] != ',' && !atBreak()) item.text += text[pos++];
-      while (!item.text.empty() && (item.text.back() == ' ' || item.text.back() == '\t')) {
-        item.text.pop_back();
-      }
-    }
-    if (pos < text.size()) {
-      if (text[pos] == ',') {
-        ++pos;
-      } else {
-        consumeBreak();
-      }
-    }
-    items.push_back(std::move(item));
-  }
-  return items;
-}
-
 constexpr const char* kColumns[] = {"VData",   "ID",       "Segment", "Point",   "HStat",
                                     "Easting", "Northing", "Yield",   "GPS time"};
 
 /// Converts the items of one record into a point; the reason on failure.
 class RecordReader {
  public:
-  RecordReader(const std::string& path, const std::vector<Item>& items, std::size_t first)
+  RecordReader(const std::string& path, const std::vector<ListItem>& items, std::size_t first)
       : path_(path), items_(items), first_(first) {}
 
   template <typename Int>
   void Whole(int column, Int& out) {
     if (error) return;
-    const Item& item = items_[first_ + static_cast<std::size_t>(column)];
-    if (const auto value = ParseDecimal(item.text)) {
+    const ListItem& item = items_[first_ + static_cast<std::size_t>(column)];
+    if (const auto value = ParseDecimal(item.Text)) {
       const double rounded = RoundHalfEven(*value);
       if (rounded >= std::numeric_limits<Int>::min() &&
           rounded <= std::numeric_limits<Int>::max()) {
@@ -99,8 +43,8 @@ class RecordReader {
 
   void Single(int column, float& out) {
     if (error) return;
-    const Item& item = items_[first_ + static_cast<std::size_t>(column)];
-    if (const auto value = ParseSingle(item.text)) {
+    const ListItem& item = items_[first_ + static_cast<std::size_t>(column)];
+    if (const auto value = ParseSingle(item.Text)) {
       out = *value;
       return;
     }
@@ -110,13 +54,13 @@ class RecordReader {
   std::optional<std::string> error;
 
  private:
-  void Fail(const Item& item, int column, const std::string& expected) {
-    error = path_ + ":" + std::to_string(item.line) + ": the " + kColumns[column] + " is \"" +
-            item.text + "\", not " + expected + ".";
+  void Fail(const ListItem& item, int column, const std::string& expected) {
+    error = path_ + ":" + std::to_string(item.Line) + ": the " + kColumns[column] + " is \"" +
+            item.Text + "\", not " + expected + ".";
   }
 
   const std::string& path_;
-  const std::vector<Item>& items_;
+  const std::vector<ListItem>& items_;
   std::size_t first_;
 };
 
@@ -125,16 +69,9 @@ class RecordReader {
 std::optional<std::string> RunDevelopmentTest(const std::string& inputPath,
                                               const std::string& outputPath) {
   std::string contents;
-  {
-    std::ifstream input(inputPath, std::ios::binary);
-    if (!input) return inputPath + ": cannot be opened (missing or unreadable).";
-    std::ostringstream buffer;
-    buffer << input.rdbuf();
-    if (input.bad()) return inputPath + ": cannot be read.";
-    contents = buffer.str();
-  }
+  if (auto error = ReadTextFile(inputPath, contents)) return error;
 
-  const std::vector<Item> items = SplitItems(contents);
+  const std::vector<ListItem> items = SplitListItems(contents);
   constexpr std::size_t kItems = 9;
   std::vector<YieldPoint> points(1);  // position 0 stays blank
   for (std::size_t first = 0; first < items.size(); first += kItems) {

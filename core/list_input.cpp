@@ -1,0 +1,71 @@
+#include "core/list_input.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tarvik {
+
+std::vector<ListItem> SplitListItems(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  std::vector<ListItem> items;
+  std::size_t pos = 0;
+  int line = 1;
+  const auto atBreak = [&] { return text[pos] == '\n' || text[pos] == '\r'; };
+  const auto consumeBreak = [&] {
+    if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ++pos;
+    ++pos;
+    ++line;
+  };
+  const auto skipBlanks = [&] {
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+  };
+  for (;;) {
+    skipBlanks();
+    if (pos >= text.size()) break;
+    if (atBreak()) {
+      consumeBreak();
+      continue;
+    }
+    ListItem item;
+    item.Line = line;
+    if (text[pos] == '"') {
+      ++pos;
+      while (pos < text.size() && text[pos] != '"') {
+        if (text[pos] == '\n') ++line;
+        item.Text += text[pos++];
+      }
+      if (pos < text.size()) ++pos;  // the closing quote
+      // Anything between the closing quote and the separator is ignored.
+      while (pos < text.size() && text[pos] != ',' && !atBreak()) ++pos;
+    } else {
+      while (pos < text.size() && text[pos] != ',' && !atBreak()) item.Text += text[pos++];
+      while (!item.Text.empty() && (item.Text.back() == ' ' || item.Text.back() == '\t')) {
+        item.Text.pop_back();
+      }
+    }
+    if (pos < text.size()) {
+      if (text[pos] == ',') {
+        ++pos;
+      } else {
+        consumeBreak();
+      }
+    }
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+std::optional<std::string> ReadTextFile(const std::string& path, std::string& contents) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return path + ": is a folder, not a file.";
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return path + ": cannot be opened (missing or unreadable).";
+  std::ostringstream buffer;
+  buffer << file.rdbuf();
+  if (file.bad()) return path + ": cannot be read.";
+  contents = buffer.str();
+  return std::nullopt;
+}
+
+}  // namespace tarvik
