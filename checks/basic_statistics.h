@@ -24,7 +24,8 @@ double InverseDistanceMean(const std::int16_t& n, std::span<const float> yields,
                            std::span<const float> distances, const float& p, const float& q);
 
 /// Sample standard deviation of the distance-scaled yields y / sqrt(d^2 + p^2);
-/// 0 when n < 2, and 0 when rounding makes the variance negative.
+/// 0 when n < 2, and 0 when rounding makes the variance negative. Throws
+/// RunError when n * (n - 1) passes the 16-bit range (n above 181).
 double DistanceScaledSD(const std::int16_t& n, std::span<const float> yields,
                         std::span<const float> distances, const float& p);
 

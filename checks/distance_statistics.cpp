@@ -1,7 +1,10 @@
 // The neighbourhood check's two statistics over a neighbour list.
 #include <cmath>
+#include <limits>
+#include <string>
 
 #include "checks/basic_statistics.h"
+#include "core/errors.h"
 
 namespace tarvik {
 
@@ -35,8 +38,14 @@ double DistanceScaledSD(const std::int16_t& n, std::span<const float> yields,
     s2 += z * z;
   }
   if (n < 2) return 0;
-  // n * (n - 1) is a 16-bit product; n is at most 64 here, so it fits.
-  const auto pairs = static_cast<std::int16_t>(n * (n - 1));
+  // n * (n - 1) is a 16-bit product: it fits for the 64 entries of a
+  // neighbour list, and a longer list stops the run rather than wrapping.
+  const std::int32_t product = std::int32_t{n} * (n - 1);
+  if (product > std::numeric_limits<std::int16_t>::max()) {
+    throw RunError("The spread of " + std::to_string(n) +
+                   " neighbour yields is beyond the 16-bit count of pairs.");
+  }
+  const auto pairs = static_cast<std::int16_t>(product);
   const double variance = (n * s2 - s1 * s1) / pairs;
   return variance > 0 ? std::sqrt(variance) : 0;
 }

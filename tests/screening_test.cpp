@@ -289,6 +289,20 @@ TEST(Distribution, LastFailedTestWinsAndEarlierCodesStayOut) {
   EXPECT_EQ(counts.Moisture, 2);
 }
 
+TEST(Distribution, ZScoreIsRoundedToSinglePrecisionBeforeTheTest) {
+  // Two flows give z = sqrt(0.5) = 0.70710678118... for both; in single
+  // precision that is 0.70710677, which equals the threshold and so stays.
+  const std::vector<YieldPoint> points = {Logged(10, 15, 50, 1), Logged(20, 15, 50, 1)};
+  const auto threshold = static_cast<float>(std::sqrt(0.5));
+  PointTable table;
+  std::int32_t count = Fill(table, points);
+  CheckVariableDistribution(count, table, threshold);
+  EXPECT_EQ(Codes(count, table), (std::vector<int>{0, 0}));
+  count = Fill(table, points);
+  CheckVariableDistribution(count, table, std::nextafter(threshold, 0.0F));
+  EXPECT_EQ(Codes(count, table), (std::vector<int>{4, 4}));
+}
+
 TEST(Distribution, ZeroIntervalLeavesOnlyTheSpeedStatistics) {
   // Speeds 40, 40, 40, 80 give mean 50 and StdDev 20, so z(80) is exactly 1.5;
   // the two zero-interval points would change that if they took part. They

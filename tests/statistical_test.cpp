@@ -175,6 +175,25 @@ TEST(NeighbourList, FirstPointOfTheFirstBlockIsListedTwice) {
   EXPECT_EQ(field[3].NeighbourCount, 8);
 }
 
+TEST(NeighbourList, FirstNonZeroPositionIsARetainedCentre) {
+  // No buffer band: positions 1 and 2 are never centres, so the first block
+  // centre is 3. Centre 5 scans 1..3, then its block from 3: 3 twice.
+  Field open;
+  for (std::int32_t k = 0; k < 8; ++k) open.Add(1, 1000 + k, 1000, 100);
+  RunNeighbourhood(open, 20, 20, 1);
+  EXPECT_EQ(open[5].NeighbourCount, 8);  // 1, 2, 3, 3, 4, 6, 7, 8
+
+  // The block's first point was removed earlier, so its first retained
+  // centre, 4, closes the buffer scan and is the one listed twice.
+  Field removed;
+  removed.Add(0, 5000, 5000, 100);
+  removed.Add(0, 5010, 5000, 100);
+  removed.Add(1, 1000, 1000, 100, kHeaderUp);
+  for (std::int32_t k = 1; k < 7; ++k) removed.Add(1, 1000 + k, 1000, 100);
+  RunNeighbourhood(removed, 20, 20, 1);
+  EXPECT_EQ(removed[6].NeighbourCount, 6);  // 4 twice, 5, 7, 8, 9
+}
+
 TEST(NeighbourList, BlockScanStopsAtTheNextBlock) {
   // Blocks 1 and 2 side by side in space: a block-1 centre does not see the
   // block-2 points, a buffer-band centre sees everything.
@@ -376,6 +395,15 @@ TEST(NeighbourStatistics, NegativeVarianceGivesZero) {
   EXPECT_EQ(DistanceScaledSD(3, yields, distances, 2), 0);
 }
 
+TEST(NeighbourStatistics, PairCountBeyond16BitsStopsTheRun) {
+  // 181 * 180 fits a 16-bit count of pairs, 182 * 181 does not.
+  const std::vector<float> yields(182, 100.0F);
+  std::vector<float> distances(182, 1.0F);
+  distances[0] = 3;
+  EXPECT_GT(DistanceScaledSD(181, yields, distances, 2), 0);
+  EXPECT_THROW(DistanceScaledSD(182, yields, distances, 2), RunError);
+}
+
 // Co-located points.
 
 std::int32_t RunCoLocated(Field& field, std::int32_t start = 0) {
@@ -434,6 +462,19 @@ TEST(CoLocated, BufferBandPointsSearchTheWholeTable) {
   EXPECT_EQ(RunCoLocated(field), 3);
   const std::array<std::int16_t, 9> expected{12, 0, 12, 12, 1, 12, 12, 12, 0};
   for (std::int32_t i = 1; i <= 9; ++i) EXPECT_EQ(field[i].RemovalCode, expected[i - 1]) << i;
+}
+
+TEST(CoLocated, FirstNonZeroPositionCountsRemovedPoints) {
+  // The first point outside the buffer band is removed: block centres search
+  // the band up to it, not up to the first retained one, so the block-2
+  // point does not meet its twin of block 1.
+  Field field;
+  field.Add(1, 5, 5, 100, kHeaderUp);
+  field.Add(1, 1000, 1000, 100);
+  field.Add(2, 1000, 1000, 100);
+  EXPECT_EQ(RunCoLocated(field), 0);
+  EXPECT_EQ(field[2].RemovalCode, kRetained);
+  EXPECT_EQ(field[3].RemovalCode, kRetained);
 }
 
 TEST(CoLocated, ShowsProgressForEveryPosition) {
