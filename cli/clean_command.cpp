@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -67,6 +69,43 @@ std::string ErrorLine(const std::string& input, const RunOutcome& outcome) {
   line += outcome.Text;
   if (!outcome.Detail.empty() && outcome.Detail != outcome.Text) line += " (" + outcome.Detail + ")";
   return line;
+}
+
+/// A path in a form that compares equal for the same file, existing or not.
+std::string PathKey(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+  return error ? path : canonical.string();
+}
+
+/// Refusals of outputs that would overwrite another input of this call or
+/// the output of an earlier input: one file's result must not destroy another.
+std::vector<std::optional<std::string>> OutputClashes(const std::vector<std::string>& inputs,
+                                                      const std::vector<std::string>& outputs) {
+  std::vector<std::optional<std::string>> clashes(inputs.size());
+  std::vector<std::string> inputKeys;
+  std::map<std::string, std::size_t> inputByKey;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    inputKeys.push_back(PathKey(inputs[i]));
+    inputByKey.emplace(inputKeys.back(), i);
+  }
+  std::map<std::string, std::size_t> ownerByKey;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (outputs[i].empty()) continue;
+    const std::string key = PathKey(outputs[i]);
+    const auto input = inputByKey.find(key);
+    if (input != inputByKey.end() && key != inputKeys[i]) {
+      clashes[i] = inputs[i] + ": Error Output File: " + outputs[i] +
+                   " is another input file; it is not overwritten.";
+      continue;
+    }
+    const auto [owner, added] = ownerByKey.emplace(key, i);
+    if (!added) {
+      clashes[i] = inputs[i] + ": Error Output File: " + outputs[i] + " is already the output of " +
+                   inputs[owner->second] + ".";
+    }
+  }
+  return clashes;
 }
 
 FileReport CleanOne(const std::string& input, const std::string& output, RunSettings settings,
@@ -194,13 +233,23 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
   s.FEast = o.falseEasting.value_or("0");
   s.FNorth = o.falseNorthing.value_or("0");
 
+  std::vector<std::string> outputs;
+  for (const std::string& input : o.inputs) {
+    outputs.push_back(o.output.empty() ? DeriveOutputName(input) : o.output);
+  }
+  const std::vector<std::optional<std::string>> clashes = OutputClashes(o.inputs, outputs);
+
   // Each file is cleaned on its own table; reports keep the order of the inputs.
   std::vector<FileReport> reports(o.inputs.size());
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i = next++; i < o.inputs.size(); i = next++) {
       const std::string& input = o.inputs[i];
-      const std::string output = o.output.empty() ? DeriveOutputName(input) : o.output;
+      const std::string& output = outputs[i];
+      if (clashes[i]) {
+        reports[i] = {false, *clashes[i]};
+        continue;
+      }
       try {
         reports[i] = CleanOne(input, output, s, o);
       } catch (const std::exception& e) {

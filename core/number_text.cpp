@@ -58,7 +58,12 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalPoint) {
     ++i;
   }
   bool mantissaDigits = false;
+  // Decimal order of the leading significant digit: the value is 0.d... x 10^order.
+  long long order = 0;
+  bool significant = false;
   while (i < text.size() && IsDigit(text[i])) {
+    if (text[i] != '0') significant = true;
+    if (significant) ++order;
     normal += text[i++];
     mantissaDigits = true;
   }
@@ -66,6 +71,13 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalPoint) {
     normal += '.';
     ++i;
     while (i < text.size() && IsDigit(text[i])) {
+      if (!significant) {
+        if (text[i] == '0') {
+          --order;
+        } else {
+          significant = true;
+        }
+      }
       normal += text[i++];
       mantissaDigits = true;
     }
@@ -74,13 +86,20 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalPoint) {
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
     normal += 'e';
     ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) normal += text[i++];
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+      negative = text[i] == '-';
+      normal += text[i++];
+    }
     bool exponentDigits = false;
+    long long exponent = 0;
     while (i < text.size() && IsDigit(text[i])) {
+      if (exponent < 1000000) exponent = exponent * 10 + (text[i] - '0');
       normal += text[i++];
       exponentDigits = true;
     }
     if (!exponentDigits) return std::nullopt;
+    order += negative ? -exponent : exponent;
   }
   if (i != text.size()) return std::nullopt;
 
@@ -88,8 +107,7 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalPoint) {
   auto [end, error] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
   if (error == std::errc::result_out_of_range) {
     // Underflow gives a tiny number, which is fine; overflow is not.
-    const auto e = normal.find('e');
-    if (e != std::string::npos && normal[e + 1] == '-') return 0.0;
+    if (order <= 0) return 0.0;
     return std::nullopt;
   }
   if (error != std::errc{} || end != normal.data() + normal.size() || !std::isfinite(value)) {

@@ -71,7 +71,7 @@ class SettingsConverter {
         return;
       }
     }
-    error = std::string(label) + " must be a number from -131072 to 131068.";
+    error = std::string(label) + " must be a number from -131074 to 131069.";
   }
 
   std::optional<std::string> error;

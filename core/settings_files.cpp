@@ -120,7 +120,8 @@ CriteriaFile ParseCriteriaFile(std::string_view contents, const std::string& dis
     auto value = ParseSingle(item->Text);
     if (!value) {
       result.error = Where(displayName, *item) + ": the " + kNames[k] + " is \"" + item->Text +
-                     "\", not a number.";
+                     (ParseDecimal(item->Text) ? "\", beyond the single-precision range."
+                                               : "\", not a number.");
       return result;
     }
     *values[k] = *value;

@@ -199,6 +199,7 @@ void WriteDetailedOutput(const std::string& title, const std::string& outputPath
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& contents) {
+  if (path.empty()) throw OutputError("No output file was named.");
   static std::atomic<std::uint64_t> calls{0};
   std::seed_seq seed{
       static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()),

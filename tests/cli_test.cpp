@@ -126,6 +126,40 @@ TEST_F(CleanCommandTest, OptionsCarryTheFieldTextsAndConvertThemAsTheRunDoes) {
   EXPECT_EQ(ReadFile(a), ReadFile(b));
 }
 
+TEST_F(CleanCommandTest, TheBufferDefaultsToTheCriteriaSearchYWhateverSearchYSays) {
+  const std::string input = Field("buffer.txt", 3000, 8);
+  const auto detailed = [&](std::vector<std::string> extra, const char* name) {
+    std::vector<std::string> args = {
+        "--settings", settings_, "--detailed", "--search-y", "30", "-o", (folder_ / name).string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(input);
+    EXPECT_EQ(Clean(args).status, 0) << name;
+    return ReadFile(folder_ / name);
+  };
+  // The supplied criteria have SearchY 10.
+  const std::string byDefault = detailed({}, "default.txt");
+  EXPECT_EQ(byDefault, detailed({"--buffer", "10"}, "ten.txt"));
+  EXPECT_NE(byDefault, detailed({"--buffer", "30"}, "thirty.txt"));
+}
+
+TEST_F(CleanCommandTest, NoOutputOverwritesAnotherInputOrAnEarlierOutput) {
+  const std::string field = Field("west.txt", 300, 5);
+  const std::string raw = Field("westout.txt", 300, 6);  // an export that happens to bear that name
+  const std::string rawBytes = ReadFile(raw);
+  const Result r = Clean({"--settings", settings_, "--jobs", "2", field, raw, field});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ReadFile(raw), rawBytes);
+  EXPECT_NE(r.err.find("west.txt: Error Output File: " + raw + " is another input file"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.out.find(raw + " -> "), std::string::npos) << r.out;  // cleaned on its own
+
+  const std::string other = Field("east.txt", 300, 7);
+  const Result twice = Clean({"--settings", settings_, other, other});
+  EXPECT_EQ(twice.status, 1);
+  EXPECT_NE(twice.err.find("is already the output of " + other), std::string::npos) << twice.err;
+}
+
 TEST_F(CleanCommandTest, RescaleProposesTheSmallestEastingAndNorthing) {
   const std::string input = Field("r.txt", 300, 4);
   const fs::path output = folder_ / "r-detailed.txt";

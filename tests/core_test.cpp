@@ -26,6 +26,13 @@ TEST(NumberText, ParsesDecimalTextsStrictly) {
   }
   EXPECT_FALSE(ParseDecimal("3.25", ',').has_value());
   EXPECT_EQ(ParseDecimal("1e-999"), 0.0);
+  // Whether a value beyond the double range is too large or too small depends on
+  // the digits as well as on the exponent.
+  EXPECT_FALSE(ParseDecimal("1" + std::string(400, '0') + "e-1").has_value());
+  EXPECT_FALSE(ParseDecimal("0.001e+312").has_value());
+  EXPECT_EQ(ParseDecimal("0." + std::string(400, '0') + "1e5"), 0.0);
+  EXPECT_EQ(ParseDecimal("1" + std::string(400, '0') + "e-800"), 0.0);
+  EXPECT_EQ(ParseDecimal("1" + std::string(400, '0') + "e-300"), 1e100);
 }
 
 TEST(NumberText, WholeNumbersRoundHalfToEvenThenCheckTheRange) {
@@ -115,6 +122,8 @@ TEST(SettingsFiles, CriteriaTakeTheFirstSevenValuesOverAnyLines) {
             "criteria.dat: the file ends before the search size Y (value 4 of 7).");
   EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,x,20,10,3,2.5,10\n", "criteria.dat").error,
             "criteria.dat:2: the end pass delay is \"x\", not a number.");
+  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,4,1e39,10,3,2.5,10\n", "criteria.dat").error,
+            "criteria.dat:2: the search size X is \"1e39\", beyond the single-precision range.");
 }
 
 TEST(SettingsFiles, MissingFilesAndFoldersAreRefusedWithTheirPath) {
@@ -167,6 +176,18 @@ TEST(RunPipeline, StartUpTextsComeFromTheCropAndTheCriteria) {
   fourteen.SearchSize = "14";
   ASSERT_EQ(ConvertRunSettings(fourteen, values), std::nullopt);
   EXPECT_EQ(values.BufferHalfWidth, 4);  // 3.5 rounds to 4
+
+  // The buffer text's range is that of its quarter, rounded half to even.
+  for (const char* text : {"-131074", "131069.9"}) {
+    fourteen.SearchSize = text;
+    EXPECT_EQ(ConvertRunSettings(fourteen, values), std::nullopt) << text;
+  }
+  for (const char* text : {"-131074.1", "131070", ""}) {
+    fourteen.SearchSize = text;
+    EXPECT_EQ(ConvertRunSettings(fourteen, values),
+              "Search Size must be a number from -131074 to 131069.")
+        << text;
+  }
 }
 
 TEST(RunPipeline, AnEmptyInputNameEndsTheRunBeforeReading) {

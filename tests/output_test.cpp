@@ -315,6 +315,12 @@ TEST_F(FileWriting, AFailedWriteLeavesTheTargetAndNoTemporaryFile) {
   };
 
   expectFailure(folder_ / "missing" / "field.txt", "No such file or directory");
+  try {
+    WriteFileAtomically("", "new text\r\n");
+    FAIL() << "no OutputError for an empty path";
+  } catch (const OutputError& error) {
+    EXPECT_STREQ(error.what(), "No output file was named.");
+  }
   fs::create_directory(folder_ / "sub");
   expectFailure(folder_ / "sub", "Is a directory");
   EXPECT_EQ(FolderEntries(folder_), (std::vector<std::string>{"field.txt", "sub"}));

@@ -254,5 +254,37 @@ TEST_F(PipelineTest, TextsFollowTheGivenDecimalSeparatorWhileTheFileKeepsTheFull
   EXPECT_EQ(ReadFile(commaOut), ReadFile(pointOut));
 }
 
+TEST_F(PipelineTest, TheInputBrowsePreloadProposesTheSmallestEastingAndNorthing) {
+  const fs::path input = Generated(300, 9);
+  PointTable table;
+  std::int32_t count = 0;
+  const PreloadOutcome loaded = PreloadInput(count, table, input.string(), "15.5", "56");
+  ASSERT_EQ(loaded.Result, PreloadOutcome::Kind::Loaded) << loaded.Detail;
+  ASSERT_EQ(count, 300);
+  std::int32_t minEasting = table[1].Easting;
+  std::int32_t minNorthing = table[1].Northing;
+  for (std::int32_t i = 1; i <= count; ++i) {
+    minEasting = std::min(minEasting, table[i].Easting);
+    minNorthing = std::min(minNorthing, table[i].Northing);
+  }
+  EXPECT_GT(minEasting, 600000);
+  EXPECT_EQ(loaded.FEast, minEasting);
+  EXPECT_EQ(loaded.FNorth, minNorthing);
+
+  // A moisture that is no number, or a division by zero: no message, the fields are reset.
+  for (auto [mc, density] : {std::pair{"abc", "56"}, std::pair{"15.5", "0"}}) {
+    EXPECT_EQ(PreloadInput(count, table, input.string(), mc, density).Result,
+              PreloadOutcome::Kind::Failed)
+        << mc << " " << density;
+  }
+  EXPECT_EQ(PreloadInput(count, table, "", "15.5", "56").Result,
+            PreloadOutcome::Kind::InvalidInput);
+  const PreloadOutcome missing =
+      PreloadInput(count, table, (folder_ / "none.txt").string(), "15.5", "56");
+  EXPECT_EQ(missing.Result, PreloadOutcome::Kind::InvalidInput);
+  EXPECT_NE(missing.Detail.find("none.txt"), std::string::npos) << missing.Detail;
+  EXPECT_EQ(count, 0);
+}
+
 }  // namespace
 }  // namespace tarvik
