@@ -181,8 +181,8 @@ void Tarvik::BuildForm() {
   connect(Command6_, &QPushButton::clicked, this, &Tarvik::Command6_Click);
   connect(Combo1_, &QComboBox::activated, this, &Tarvik::Combo1_Click);
   connect(Check1_, &QCheckBox::stateChanged, this, &Tarvik::Check1_Click);
-  Combo1_->installEventFilter(this);
-  MC_->installEventFilter(this);
+  // Combo1's and MC's focus and key events reach eventFilter through the
+  // application-wide filter installed by the constructor.
 }
 
 QWidget* Tarvik::BuildCropPage() {
@@ -245,6 +245,10 @@ QWidget* Tarvik::BuildFilesPage() {
   for (QToolButton* button : {Command4_, Command5_}) {
     button->setFixedSize(InputFile_->sizeHint().height(), InputFile_->sizeHint().height());
   }
+  // Tab goes from each field to its own browse button.
+  QWidget::setTabOrder(InputFile_, Command4_);
+  QWidget::setTabOrder(Command4_, OutputFile_);
+  QWidget::setTabOrder(OutputFile_, Command5_);
 
   InputFileFormat_ = Frame(page, "InputFileFormat", QStringLiteral("Input File Format"));
   Option1_ = new QRadioButton(QStringLiteral("Advanced Export Format"), InputFileFormat_);
@@ -502,8 +506,10 @@ RunSettings Tarvik::CurrentSettings() const {
 
 void Tarvik::Command1_Click() {
   // A click that reaches Run without moving the focus (its access key) still
-  // has to pass the moisture check.
+  // has to pass the moisture check, and the field it leaves has its say
+  // (a crop typed into Combo1 applies) before the run reads the fields.
   if (QApplication::focusWidget() == MC_ && !MoistureMayLeave()) return;
+  if (QApplication::focusWidget() != Command1_) Command1_->setFocus(Qt::ShortcutFocusReason);
   RunOutcome outcome;
   try {
     BusyCursor busy;
@@ -622,7 +628,8 @@ bool Tarvik::eventFilter(QObject* watched, QEvent* event) {
       const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
       if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) break;
       if (watched == Combo1_) {
-        Combo1_LostFocus();
+        // Taken on the way out of MC and given back: the box was never left.
+        if (!returningToMoisture_) Combo1_LostFocus();
       } else if (watched == MC_ && !MoistureAccepted()) {
         // A click moves the focus before the press arrives; the press is
         // then refused below. Any other way out is caught once the event
@@ -661,8 +668,10 @@ void Tarvik::ReturnToMoisture() {
   moistureLeft_ = false;
   bool cancel = false;
   MC_Validate(cancel);
+  returningToMoisture_ = true;
   SSTab1_->setCurrentWidget(MC_->parentWidget());
   MC_->setFocus(Qt::OtherFocusReason);
+  returningToMoisture_ = false;
 }
 
 }  // namespace tarvik::ui

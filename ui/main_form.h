@@ -110,7 +110,8 @@ class Tarvik : public QWidget, public Progress {
   QString settingsFolder_;
   std::int32_t count_ = 0;
   std::unique_ptr<PointTable> table_;
-  bool moistureLeft_ = false;  // the focus left MC with a refused text
+  bool moistureLeft_ = false;         // the focus left MC with a refused text
+  bool returningToMoisture_ = false;  // the focus is being put back into MC
 
   QLabel* Label3_ = nullptr;
   QLabel* Picture1_ = nullptr;

@@ -61,6 +61,7 @@ class FileSelectionTest : public QObject {
   void outputBrowseTakesThePath();
   void outputBrowseCancelled_data();
   void outputBrowseCancelled();
+  void tabReachesEachBrowseButtonAfterItsField();
 };
 
 void FileSelectionTest::inputBrowseProposesOutputAndOffsets() {
@@ -239,6 +240,20 @@ void FileSelectionTest::outputBrowseCancelled() {
   QCOMPARE(h.Text("OutputFile"), after);
   QCOMPARE(h.Text("InputFile"), input);
   QVERIFY(h.messages.shown.empty());
+}
+
+void FileSelectionTest::tabReachesEachBrowseButtonAfterItsField() {
+  FormHarness h;
+  QVERIFY(h.Start());
+  h.Child<QTabWidget>("SSTab1")->setCurrentIndex(1);
+  h.Child("InputFile")->setFocus(Qt::OtherFocusReason);
+  QTRY_VERIFY(h.Child("InputFile")->hasFocus());
+  QStringList order;
+  for (int i = 0; i < 4; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    order << QApplication::focusWidget()->objectName();
+  }
+  QCOMPARE(order, QStringList({"Command4", "OutputFile", "Command5", "Option1"}));
 }
 
 QTEST_MAIN(FileSelectionTest)

@@ -65,6 +65,7 @@ class MainFormTest : public QObject {
   void cropSelectionByClick();
   void cropSelectionByLeavingTheBox();
   void cropSelectionWithTheFileGone();
+  void accessKeyOfRunLeavesTheCropBox();
   void moistureCheck_data();
   void moistureCheck();
   void moistureCheckHoldsTheAccessKeyAndTheTabs();
@@ -282,6 +283,30 @@ void MainFormTest::cropSelectionWithTheFileGone() {
   QVERIFY(h.form->isVisible());
   QCOMPARE(h.Text("MC"), QStringLiteral("15.5"));
   QCOMPARE(h.Text("Density"), QStringLiteral("56"));
+
+  // Leaving the box reads the file once, so the message comes once.
+  QTest::mouseClick(crop->lineEdit(), Qt::LeftButton);
+  QTRY_VERIFY(crop->hasFocus());
+  QTest::keyClick(crop->lineEdit(), Qt::Key_Tab);
+  QCOMPARE(h.messages.shown.size(), 2u);
+  QCOMPARE(h.messages.shown[1], h.messages.shown[0]);
+}
+
+void MainFormTest::accessKeyOfRunLeavesTheCropBox() {
+  FormHarness h;
+  QVERIFY(h.Start());
+  auto* crop = h.Child<QComboBox>("Combo1");
+  QTest::mouseClick(crop->lineEdit(), Qt::LeftButton);
+  QTRY_VERIFY(crop->hasFocus());
+  crop->lineEdit()->selectAll();
+  QTest::keyClicks(crop->lineEdit(), "Wheat");
+  // Alt+R takes the focus to Run as a click does: the typed crop applies
+  // before the run reads the fields.
+  QTest::keyClick(crop->lineEdit(), Qt::Key_R, Qt::AltModifier);
+  QTRY_COMPARE(h.messages.shown.size(), 1u);
+  QCOMPARE(h.messages.shown[0].text, QStringLiteral("Invalid Input File"));
+  QCOMPARE(h.Text("MC"), QStringLiteral("13.5"));
+  QCOMPARE(h.Text("Density"), QStringLiteral("60"));
 }
 
 void MainFormTest::moistureCheck_data() {
@@ -329,11 +354,19 @@ void MainFormTest::moistureCheck() {
   QVERIFY(mc->hasFocus());
   QCOMPARE(h.messages.shown.back(), kRefused);
 
+  // Nor to the crop box, which then has not been left either: the refused
+  // text stays for the user to mend.
+  QTest::mouseClick(h.Child<QComboBox>("Combo1")->lineEdit(), Qt::LeftButton);
+  QCOMPARE(h.messages.shown.size(), 4u);
+  QCOMPARE(h.messages.shown.back(), kRefused);
+  QVERIFY(mc->hasFocus());
+  QCOMPARE(mc->text(), text);
+
   // Mended, it lets the focus go.
   mc->setText("0");
   QTest::mouseClick(h.Child("Title"), Qt::LeftButton);
   QTRY_VERIFY(h.Child("Title")->hasFocus());
-  QCOMPARE(h.messages.shown.size(), 3u);
+  QCOMPARE(h.messages.shown.size(), 4u);
 }
 
 void MainFormTest::moistureCheckHoldsTheAccessKeyAndTheTabs() {
