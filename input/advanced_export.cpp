@@ -400,9 +400,19 @@ ReadResult ReadAdvancedExport(const std::string& fileName, PointTable& table, st
   if (file == nullptr) {
     return Refuse(count, reasons.Whole(std::string("cannot be opened: ") + std::strerror(errno)));
   }
+  // A full export of 62,000 records is a few megabytes; anything past this
+  // is not one (a disk image or a device picked by mistake) and is not
+  // loaded into memory.
+  constexpr std::uintmax_t kMaxBytes = 256U << 20U;
+  const auto tooLarge = [&] {
+    std::fclose(file);
+    return Refuse(count, reasons.Whole("is larger than 256 MiB; an export of 62,000 records is "
+                                       "far smaller"));
+  };
   std::string contents;
   if (status.type() == std::filesystem::file_type::regular) {
     const auto size = std::filesystem::file_size(fileName, error);
+    if (!error && size > kMaxBytes) return tooLarge();
     if (!error) contents.reserve(static_cast<std::size_t>(size));
   }
   char buffer[1 << 16];
@@ -411,6 +421,7 @@ ReadResult ReadAdvancedExport(const std::string& fileName, PointTable& table, st
   while (true) {
     const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
     contents.append(buffer, got);
+    if (contents.size() > kMaxBytes) return tooLarge();
     if (got < sizeof buffer) {
       if (std::ferror(file)) {
         failed = true;

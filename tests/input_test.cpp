@@ -102,6 +102,16 @@ TEST(ReadAdvancedExport, RefusesMissingFileAndFolder) {
   EXPECT_EQ(read.reason, folder + ": is a folder, not a file");
   EXPECT_EQ(loaded.count, 0);
   EXPECT_TRUE(loaded.table.records == before.records);
+
+  // A huge file picked by mistake is refused without being loaded.
+  const auto huge = std::filesystem::temp_directory_path() / "tarvik-input-huge.txt";
+  { std::ofstream(huge, std::ios::binary) << "x"; }
+  std::filesystem::resize_file(huge, (256U << 20U) + 1);  // sparse: no disk used
+  read = ReadAdvancedExport(huge.string(), loaded.table, loaded.count);
+  EXPECT_EQ(read.reason,
+            huge.string() + ": is larger than 256 MiB; an export of 62,000 records is far smaller");
+  EXPECT_EQ(loaded.count, 0);
+  std::filesystem::remove(huge);
 }
 
 TEST(ReadAdvancedExport, ReadsAFullTableAndRefusesOneRecordMore) {
