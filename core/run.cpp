@@ -196,6 +196,7 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
 
   RunCounts counts;
   counts.PointsRead = count;
+  bool grouped = false;  // between SortByBlocks and RestoreInputOrder
   try {
     // Steps 5 to 9: the derived fields.
     ComputeYield(count, table, s.TargetMoisture, s.TestWeight);
@@ -212,10 +213,12 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
     CheckMinimumYield(count, table, s.LowerLimit, progress);
     CheckMaximumYield(count, table, s.UpperLimit);
     SortByBlocks(count, table);
+    grouped = true;
     CheckNeighbourhood(count, table, counts.HighCounter, counts.LowCounter, s.SearchX, s.SearchY,
                        s.SearchSD, progress);
     CheckCoLocatedPoints(count, table, counts.DuplicateCounter, progress);
     RestoreInputOrder(count, table);
+    grouped = false;
     CheckValidSegments(count, table, s.MinimumPoints);
     counts.ByCode = CountCodes(count, table);
 
@@ -232,6 +235,14 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
                           s.FalseEasting, s.FalseNorthing);
     }
   } catch (const RunError& error) {
+    // Whatever stopped the run, the table it leaves is in file order.
+    if (grouped) {
+      try {
+        RestoreInputOrder(count, table);
+      } catch (const RunError&) {
+        // The IDs are 1..count after segmentation, so this cannot fail.
+      }
+    }
     return Message(RunStatus::RunError, error.what(), kRunErrorTitle, MessageIcon::Critical);
   } catch (const OutputError& error) {
     return Message(RunStatus::OutputError, error.what(), kOutputTitle, MessageIcon::Critical);
