@@ -170,9 +170,12 @@ class Reasons {
   std::string AtItem(std::int64_t line, int item, std::string_view what) const {
     std::string text = "item ";
     text += std::to_string(item + 1);
-    text += " (";
-    text += kItems[static_cast<std::size_t>(item)].name;
-    text += "): ";
+    if (item < kItemCount) {
+      text += " (";
+      text += kItems[static_cast<std::size_t>(item)].name;
+      text += ")";
+    }
+    text += ": ";
     text += what;
     return Line(line, text);
   }
