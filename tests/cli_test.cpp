@@ -64,7 +64,7 @@ class CleanCommandTest : public ::testing::Test {
   std::string settings_;
 };
 
-TEST_F(CleanCommandTest, UsageErrorsExitWithTwo) {
+TEST_F(CleanCommandTest, UsageErrorsExitWithTwoAndAMissingSettingsFolderWithOne) {
   EXPECT_EQ(Clean({}).status, 2);
   EXPECT_EQ(Clean({"--jobs", "0", "a.txt"}).status, 2);
   EXPECT_EQ(Clean({"--no-such-option", "a.txt"}).status, 2);
@@ -78,9 +78,7 @@ TEST_F(CleanCommandTest, UsageErrorsExitWithTwo) {
   const Result help = Clean({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--false-easting"), std::string::npos);
-}
 
-TEST_F(CleanCommandTest, AMissingSettingsFolderIsNamed) {
   const Result r = Clean({"--settings", (folder_ / "nowhere").string(), "a.txt"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("crop.dat: cannot be opened"), std::string::npos) << r.err;
@@ -101,12 +99,14 @@ TEST_F(CleanCommandTest, CleansAFieldAndPrintsTheCountPerCode) {
 TEST_F(CleanCommandTest, OneRefusedFileFailsTheRunButTheOthersAreCleaned) {
   const std::string good = Field("good.txt", 300, 2);
   const fs::path bad = folder_ / "bad.txt";
-  std::ofstream(bad, std::ios::binary) << "-96.7,40.8,5,1,1,60,360,15,33,1,\"a\",\"b\",\"c\",\"d\",4,2\n";
+  std::ofstream(bad, std::ios::binary)
+      << "-96.7,40.8,5,1,1,60,360,15,33,1,\"a\",\"b\",\"c\",\"d\",4,2\n";
   const Result r = Clean({"--settings", settings_, "--jobs", "2", bad.string(), good});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(fs::exists(folder_ / "goodout.txt"));
   EXPECT_FALSE(fs::exists(folder_ / "badout.txt"));
-  EXPECT_NE(r.err.find("bad.txt: Error Input File: Invalid Input File"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("bad.txt: Error Input File: Invalid Input File"), std::string::npos)
+      << r.err;
   EXPECT_NE(r.err.find("bad.txt:1"), std::string::npos) << r.err;
   EXPECT_NE(r.out.find("good.txt -> "), std::string::npos) << r.out;
 }
@@ -121,8 +121,10 @@ TEST_F(CleanCommandTest, OptionsCarryTheFieldTextsAndConvertThemAsTheRunDoes) {
   // 2.5 rounds to 2, as the window's whole-number conversion does.
   const fs::path a = folder_ / "a.txt";
   const fs::path b = folder_ / "b.txt";
-  ASSERT_EQ(Clean({"--settings", settings_, "--start-delay", "2.5", "-o", a.string(), input}).status, 0);
-  ASSERT_EQ(Clean({"--settings", settings_, "--start-delay", "2", "-o", b.string(), input}).status, 0);
+  ASSERT_EQ(
+      Clean({"--settings", settings_, "--start-delay", "2.5", "-o", a.string(), input}).status, 0);
+  ASSERT_EQ(Clean({"--settings", settings_, "--start-delay", "2", "-o", b.string(), input}).status,
+            0);
   EXPECT_EQ(ReadFile(a), ReadFile(b));
 }
 
@@ -161,21 +163,16 @@ TEST_F(CleanCommandTest, NoOutputOverwritesAnotherInputOrAnEarlierOutput) {
 }
 
 TEST_F(CleanCommandTest, RescaleProposesTheSmallestEastingAndNorthing) {
-  const std::string input = Field("r.txt", 300, 4);
   const fs::path output = folder_ / "r-detailed.txt";
-  ASSERT_EQ(Clean({"--settings", settings_, "--detailed", "--rescale", "-o", output.string(), input})
+  ASSERT_EQ(Clean({"--settings", settings_, "--detailed", "--rescale", "-o", output.string(),
+                   Field("r.txt", 300, 4)})
                 .status,
             0);
   std::istringstream lines(ReadFile(output));
   std::string line;
   for (int i = 0; i < 12; ++i) std::getline(lines, line);
-  long minEasting = 1L << 40;
-  long minNorthing = 1L << 40;
-  while (std::getline(lines, line)) {
-    std::istringstream row(line);
-    long easting = 0;
-    long northing = 0;
-    row >> easting >> northing;
+  long minEasting = 1L << 40, minNorthing = 1L << 40, easting = 0, northing = 0;
+  while (lines >> easting >> northing && std::getline(lines, line)) {
     minEasting = std::min(minEasting, easting);
     minNorthing = std::min(minNorthing, northing);
   }

@@ -46,53 +46,42 @@ std::string Golden(const char* name) {
   return ReadWhole(fs::path(TARVIK_TEST_DATA_DIR) / "golden" / name);
 }
 
-// ---- Pattern formats ----
-
-TEST(FormatPattern, RoundsTheExactBinaryValueWithTiesAwayFromZero) {
-  EXPECT_EQ(FormatPattern(5.0, "##0.00"), "5.00");
-  EXPECT_EQ(FormatPattern(1234.5, "##0.00"), "1234.50");
-  EXPECT_EQ(FormatPattern(double{0.004f}, "##0.00"), "0.00");
-  EXPECT_EQ(FormatPattern(double{-0.004f}, "##0.00"), "0.00");  // no "-0.00"
-  EXPECT_EQ(FormatPattern(-0.0, "##0.00"), "0.00");
-  EXPECT_EQ(FormatPattern(0.125, "##0.00"), "0.13");
-  EXPECT_EQ(FormatPattern(-0.125, "##0.00"), "-0.13");
-  EXPECT_EQ(FormatPattern(0.015625, "##0.00000"), "0.01563");
-  EXPECT_EQ(FormatPattern(-0.015625, "##0.00000"), "-0.01563");
-  EXPECT_EQ(FormatPattern(double{2.675f}, "##0.00"), "2.67");               // 2.67499995...
-  EXPECT_EQ(FormatPattern(double{-96.712345f}, "##0.00000"), "-96.71234");  // -96.7123413...
-  EXPECT_EQ(FormatPattern(double{99.995f}, "##0.00"), "100.00");
-  EXPECT_EQ(FormatPattern(double{-0.5f}, "#######0"), "-1");
-  EXPECT_EQ(FormatPattern(double{0.49f}, "#######0"), "0");
-  EXPECT_EQ(FormatPattern(2.5, "#######0"), "3");
+/// The texts of `values` in `pattern`, one space apart.
+template <typename T>
+std::string Texts(std::initializer_list<T> values, std::string_view pattern) {
+  std::string out;
+  for (const T value : values) {
+    if (!out.empty()) out += ' ';
+    out += FormatPattern(value, pattern);
+  }
+  return out;
 }
 
-TEST(FormatPattern, DoublesThatAreNotFloatsStayExact) {
-  // Decimal texts that fall just above or below a tie in binary.
-  EXPECT_EQ(FormatPattern(0.005, "##0.00"), "0.01");    // 0.00500000000000000010...
-  EXPECT_EQ(FormatPattern(0.015, "##0.00"), "0.01");    // 0.01499999999999999944...
-  EXPECT_EQ(FormatPattern(2.675, "##0.00"), "2.67");    // 2.67499999999999982...
-  EXPECT_EQ(FormatPattern(-1.005, "##0.00"), "-1.00");  // -1.00499999999999989...
-  EXPECT_EQ(FormatPattern(4503599627370495.5, "#######0"), "4503599627370496");
-  EXPECT_EQ(FormatPattern(1e-300, "##0.00000"), "0.00000");
+TEST(FormatPattern, RoundsTheExactBinaryValueWithTiesAwayFromZero) {
+  // The yields 5, 1234.5 and 0.004 of the sample rows; no "-0.00"; exact ties away from zero;
+  // values just off a tie in binary: 2.675F is 2.67499995..., 0.005 is 0.00500000000000000010...,
+  // 0.015 is 0.01499999999999999944..., -1.005 is -1.00499999999999989...
+  EXPECT_EQ(Texts<double>({5.0, 1234.5, 0.004F, -0.004F, -0.0, 0.125, -0.125, 2.675F, 99.995F,
+                           0.005, 0.015, 2.675, -1.005, 1e10F},
+                          "##0.00"),
+            "5.00 1234.50 0.00 0.00 0.00 0.13 -0.13 2.67 100.00 0.01 0.01 2.67 -1.00 "
+            "10000000000.00");
+  EXPECT_EQ(Texts<double>({0.015625, -0.015625, -96.712345F, 1e-300}, "##0.00000"),
+            "0.01563 -0.01563 -96.71234 0.00000");
+  EXPECT_EQ(Texts<double>({-0.5F, 0.49F, 2.5, 4503599627370495.5, std::ldexp(1.0, 70)}, "#######0"),
+            "-1 0 3 4503599627370496 1180591620717411303424");
+  EXPECT_EQ(FormatPattern(double{-FLT_MAX}, "##0.00"),
+            "-340282346638528859811704183484516925440.00");
+  EXPECT_EQ(FormatPattern(1e300, "##0.00000").size(), 301u + 6u);
   EXPECT_EQ(FormatPattern(std::nan(""), "##0.00"), "NaN");
 }
 
-TEST(FormatPattern, LargeValuesAreWrittenWhole) {
-  EXPECT_EQ(FormatPattern(double{1e10f}, "##0.00"), "10000000000.00");
-  EXPECT_EQ(FormatPattern(double{-FLT_MAX}, "##0.00"),
-            "-340282346638528859811704183484516925440.00");
-  EXPECT_EQ(FormatPattern(std::ldexp(1.0, 70), "#######0"), "1180591620717411303424");
-  EXPECT_EQ(FormatPattern(1e300, "##0.00000").size(), 301u + 6u);
-}
-
 TEST(FormatPattern, ZeroPlacesAndWholeNumbers) {
-  EXPECT_EQ(FormatPattern(5200, "##000000"), "005200");
-  EXPECT_EQ(FormatPattern(-4200, "##000000"), "-004200");
-  EXPECT_EQ(FormatPattern(0, "##000000"), "000000");
-  EXPECT_EQ(FormatPattern(123456789, "##000000"), "123456789");
-  EXPECT_EQ(FormatPattern(std::numeric_limits<std::int32_t>::min(), "##000000"), "-2147483648");
-  EXPECT_EQ(FormatPattern(std::numeric_limits<std::int32_t>::max(), "#######0"), "2147483647");
-  EXPECT_EQ(FormatPattern(0, "#######0"), "0");
+  EXPECT_EQ(Texts<std::int32_t>(
+                {5200, -4200, 0, 123456789, std::numeric_limits<std::int32_t>::min()}, "##000000"),
+            "005200 -004200 000000 123456789 -2147483648");
+  EXPECT_EQ(Texts<std::int32_t>({std::numeric_limits<std::int32_t>::max(), 0}, "#######0"),
+            "2147483647 0");
   EXPECT_EQ(FormatPattern(-12, "###0"), "-12");
   EXPECT_EQ(FormatPattern(7, "##0.00"), "7.00");
   // '#' places show only the digits the number has.
@@ -141,8 +130,6 @@ TEST(FormatPattern, AgreesWithTheExactExpansion) {
   }
 }
 
-// ---- Output files ----
-
 /// Six points: retained and removed ones (a negative code among the kept),
 /// coordinates on both sides of the false origin, empty, blank-only and
 /// blank-padded load numbers.
@@ -178,37 +165,29 @@ struct SmallField {
   const std::int32_t falseNorthing = 4510000;
 };
 
-TEST(BasicOutput, MatchesTheGoldenFileAndIgnoresOffsetsWithoutRescaling) {
+TEST(BasicOutput, MatchesTheGoldenFileAndUsesTheOffsetsOnlyWhenRescaling) {
   SmallField field;
   const std::string text = FormatBasicOutput(field.title, field.count, field.table, false,
                                              field.falseEasting, field.falseNorthing);
   EXPECT_EQ(text, Golden("basic.txt"));
+  EXPECT_EQ(text, FormatBasicOutput(field.title, field.count, field.table, false, 0, 0));
   const auto lines = Lines(text);
   ASSERT_EQ(lines.size(), 6u + 4u);
-  EXPECT_EQ(lines[0], field.title);
   EXPECT_EQ(lines[6], "712345   4512345   153.27  15.3");
   EXPECT_EQ(lines[8], "712346   4512350     0.00  0");  // code -1 is kept
-  EXPECT_EQ(text, FormatBasicOutput(field.title, field.count, field.table, false, 0, 0));
-}
 
-TEST(BasicOutput, RescaledCoordinatesMayBeNegative) {
-  SmallField field;
-  const auto lines = Lines(FormatBasicOutput(field.title, field.count, field.table, true,
-                                             field.falseEasting, field.falseNorthing));
-  ASSERT_EQ(lines.size(), 10u);
-  EXPECT_EQ(lines[6], "4200   2345   153.27  15.3");
-  EXPECT_EQ(lines[7], "-4200   -1000  1234.50  14.25");
-}
+  const auto rescaled = Lines(FormatBasicOutput(field.title, field.count, field.table, true,
+                                                field.falseEasting, field.falseNorthing));
+  ASSERT_EQ(rescaled.size(), 10u);
+  EXPECT_EQ(rescaled[6], "4200   2345   153.27  15.3");
+  EXPECT_EQ(rescaled[7], "-4200   -1000  1234.50  14.25");
 
-TEST(BasicOutput, EveryPointRemovedGivesTheHeaderOnly) {
-  SmallField field;
   for (std::int32_t i = 1; i <= field.count; ++i) field.table[i].RemovalCode = 4;
   EXPECT_EQ(FormatBasicOutput("", field.count, field.table, false, 0, 0),
             "\r\n4\r\nEasting\r\nNorthing\r\nYield\r\nMoisture\r\n");
-  EXPECT_EQ(Lines(FormatDetailedOutput("t", 0, field.table, false, 0, 0)).size(), 12u);
 }
 
-TEST(DetailedOutput, MatchesTheGoldenFile) {
+TEST(DetailedOutput, MatchesTheGoldenFileAndUsesTheOffsetsOnlyWhenRescaling) {
   SmallField field;
   const std::string text = FormatDetailedOutput(field.title, field.count, field.table, true,
                                                 field.falseEasting, field.falseNorthing);
@@ -219,15 +198,13 @@ TEST(DetailedOutput, MatchesTheGoldenFile) {
   EXPECT_EQ(lines[14].substr(0, 7), "-004200");
   EXPECT_NE(lines[13].find(" '' "), std::string::npos);        // empty load number
   EXPECT_NE(lines[12].find(" 'Load 7' "), std::string::npos);  // trailing blanks gone
-}
 
-TEST(DetailedOutput, WithoutRescalingTheOffsetsHaveNoEffect) {
-  SmallField field;
-  const std::string text = FormatDetailedOutput(field.title, field.count, field.table, false,
-                                                field.falseEasting, field.falseNorthing);
-  EXPECT_EQ(text, FormatDetailedOutput(field.title, field.count, field.table, false, 0, 0));
-  EXPECT_EQ(Lines(text)[12],
+  const std::string plain = FormatDetailedOutput(field.title, field.count, field.table, false,
+                                                 field.falseEasting, field.falseNorthing);
+  EXPECT_EQ(plain, FormatDetailedOutput(field.title, field.count, field.table, false, 0, 0));
+  EXPECT_EQ(Lines(plain)[12],
             "712345  4512345   153.27 15.3 0 -96.71234 40.81234 12.5 54 'Load 7' ");
+  EXPECT_EQ(Lines(FormatDetailedOutput("t", 0, field.table, false, 0, 0)).size(), 12u);
 }
 
 TEST(Output, LineBreaksInTheTitleOrLoadNumberCannotSplitALine) {
@@ -239,17 +216,23 @@ TEST(Output, LineBreaksInTheTitleOrLoadNumberCannotSplitALine) {
   EXPECT_NE(lines[13].find(" 'L  2' "), std::string::npos);
 }
 
+/// The message of the `Error` that `action` throws.
+template <typename Error, typename Action>
+std::string ErrorText(Action action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error.what();
+  }
+  return "nothing thrown";
+}
+
 TEST(Output, ACoordinateBeyond32BitsStopsTheRunNamingThePoint) {
   SmallField field;
   field.table[3].Easting = std::numeric_limits<std::int32_t>::min() + 5;
-  try {
-    FormatDetailedOutput(field.title, field.count, field.table, true, 6, 0);
-    FAIL() << "no RunError";
-  } catch (const RunError& error) {
-    EXPECT_STREQ(error.what(),
-                 "Point 3: Easting -2147483643 less the false easting 6 is beyond the 32-bit "
-                 "range.");
-  }
+  EXPECT_EQ(ErrorText<RunError>(
+                [&] { FormatDetailedOutput(field.title, field.count, field.table, true, 6, 0); }),
+            "Point 3: Easting -2147483643 less the false easting 6 is beyond the 32-bit range.");
   field.table[3].Easting = 0;
   field.table[5].Northing = std::numeric_limits<std::int32_t>::max();
   // Point 5 is removed: the basic file skips it, the detailed file does not.
@@ -258,88 +241,56 @@ TEST(Output, ACoordinateBeyond32BitsStopsTheRunNamingThePoint) {
   EXPECT_NO_THROW(FormatDetailedOutput(field.title, field.count, field.table, false, 0, -1));
 }
 
-// ---- Writing the file ----
+std::vector<std::string> FolderEntries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
-class FileWriting : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("tarvik-output-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    target_ = folder_ / "field.txt";
-    std::ofstream(target_, std::ios::binary) << "previous run\r\n";
-  }
-  void TearDown() override {
-    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(folder_);
-  }
-  std::vector<std::string> FolderEntries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  fs::path folder_;
-  fs::path target_;
-};
-
-TEST_F(FileWriting, WritesTheWholeTextWithTheUsualMode) {
+TEST(FileWriting, WritesTheWholeTextOrLeavesTheTargetAndNoTemporaryFile) {
+  const fs::path folder =
+      fs::temp_directory_path() / ("tarvik-output-" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder / "sub");
+  const fs::path target = folder / "field.txt";
   SmallField field;
-  WriteDetailedOutput(field.title, target_.string(), field.count, field.table, true,
+  WriteDetailedOutput(field.title, target.string(), field.count, field.table, true,
                       field.falseEasting, field.falseNorthing);
-  EXPECT_EQ(ReadWhole(target_), Golden("detailed_rescaled.txt"));
-  WriteBasicOutput(field.title, target_.string(), field.count, field.table, false, 0, 0);
-  EXPECT_EQ(ReadWhole(target_), Golden("basic.txt"));
-  EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{"field.txt"});
-
+  EXPECT_EQ(ReadWhole(target), Golden("detailed_rescaled.txt"));
+  WriteBasicOutput(field.title, target.string(), field.count, field.table, false, 0, 0);
+  const std::string previous = ReadWhole(target);
+  EXPECT_EQ(previous, Golden("basic.txt"));
   const mode_t mask = ::umask(0);
   ::umask(mask);
   struct stat status {};
-  ASSERT_EQ(::stat(target_.c_str(), &status), 0);
+  EXPECT_EQ(::stat(target.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);
-}
 
-TEST_F(FileWriting, AFailedWriteLeavesTheTargetAndNoTemporaryFile) {
-  const std::string previous = ReadWhole(target_);
-  const auto expectFailure = [](const fs::path& path, const std::string& reason) {
-    try {
-      WriteFileAtomically(path.string(), "new text\r\n");
-      FAIL() << "no OutputError for " << path;
-    } catch (const OutputError& error) {
-      EXPECT_EQ(std::string(error.what()), "Cannot write " + path.string() + ": " + reason);
-    }
+  const auto failure = [](const fs::path& path) {
+    return ErrorText<OutputError>([&] { WriteFileAtomically(path.string(), "new text\r\n"); });
   };
-
-  expectFailure(folder_ / "missing" / "field.txt", "No such file or directory");
-  try {
-    WriteFileAtomically("", "new text\r\n");
-    FAIL() << "no OutputError for an empty path";
-  } catch (const OutputError& error) {
-    EXPECT_STREQ(error.what(), "No output file was named.");
-  }
-  fs::create_directory(folder_ / "sub");
-  expectFailure(folder_ / "sub", "Is a directory");
-  EXPECT_EQ(FolderEntries(folder_), (std::vector<std::string>{"field.txt", "sub"}));
-  EXPECT_TRUE(fs::is_empty(folder_ / "sub"));
-
+  const fs::path missing = folder / "missing" / "field.txt";
+  EXPECT_EQ(failure(missing), "Cannot write " + missing.string() + ": No such file or directory");
+  EXPECT_EQ(failure(""), "No output file was named.");
+  EXPECT_EQ(failure(folder / "sub"),
+            "Cannot write " + (folder / "sub").string() + ": Is a directory");
+  EXPECT_TRUE(fs::is_empty(folder / "sub"));
   // A coordinate error is found before anything is written.
-  SmallField field;
   field.table[1].Easting = std::numeric_limits<std::int32_t>::max();
   EXPECT_THROW(
-      WriteBasicOutput(field.title, target_.string(), field.count, field.table, true, -1, 0),
+      WriteBasicOutput(field.title, target.string(), field.count, field.table, true, -1, 0),
       RunError);
-
   if (::geteuid() != 0) {  // root writes into a read-only folder anyway
-    fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
-    expectFailure(target_, "Permission denied");
-    fs::permissions(folder_, fs::perms::owner_all);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(failure(target), "Cannot write " + target.string() + ": Permission denied");
+    fs::permissions(folder, fs::perms::owner_all);
   }
-  EXPECT_EQ(ReadWhole(target_), previous);
-  EXPECT_EQ(FolderEntries(folder_), (std::vector<std::string>{"field.txt", "sub"}));
+  EXPECT_EQ(ReadWhole(target), previous);
+  EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"field.txt", "sub"}));
+  fs::remove_all(folder);
 }
 
 }  // namespace

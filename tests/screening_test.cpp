@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -40,12 +41,6 @@ std::vector<int> Codes(const std::int32_t& count, const PointTable& table) {
   std::vector<int> codes;
   for (std::int32_t i = 1; i <= count; ++i) codes.push_back(table[i].RemovalCode);
   return codes;
-}
-
-std::vector<int> Ids(const std::int32_t& count, const PointTable& table) {
-  std::vector<int> ids;
-  for (std::int32_t i = 1; i <= count; ++i) ids.push_back(table[i].ID);
-  return ids;
 }
 
 /// The progress calls as one line, e.g. "Begin(Checking ...,3) 1 2 3 End".
@@ -107,25 +102,19 @@ TEST(ScreeningProgress, EachCheckShowsItsStatusAndPositions) {
   EXPECT_EQ(Trace(distribution), "Begin(Checking Variable Distribution ...,3) 1 2 3 End");
 }
 
-TEST(ScreeningProgress, EmptyTableShowsAndHidesAndMarksNothing) {
+TEST(Screening, AnEmptyTableMarksNothingBeyondTheCount) {
   PointTable table;
   const std::int32_t count = 0;
   table[1].HeaderStatus = 1;  // beyond the count: never looked at
   table[1].Yield = -5;
-  RecordingProgress header, start, end, minimum, distribution;
-  EXPECT_EQ(CheckHeaderStatus(count, table, header), 0);
-  EXPECT_EQ(CheckStartPassDelay(count, table, 5, start), 0);
-  EXPECT_EQ(CheckEndPassDelay(count, table, 5, end), 0);
-  EXPECT_EQ(CheckMinimumYield(count, table, 0.0F, minimum), 0);
+  EXPECT_EQ(CheckHeaderStatus(count, table), 0);
+  EXPECT_EQ(CheckStartPassDelay(count, table, 5), 0);
+  EXPECT_EQ(CheckEndPassDelay(count, table, 5), 0);
+  EXPECT_EQ(CheckMinimumYield(count, table, 0.0F), 0);
   EXPECT_EQ(CheckMaximumYield(count, table, -10.0F), 0);
-  const DistributionCounts counts = CheckVariableDistribution(count, table, 0.0F, distribution);
+  const DistributionCounts counts = CheckVariableDistribution(count, table, 0.0F);
   EXPECT_EQ(counts.GrainFlow + counts.Speed + counts.Moisture, 0);
   EXPECT_EQ(CheckValidSegments(count, table, 5), 0);
-  EXPECT_EQ(Trace(header), "Begin(Checking Header Status ...,0) End");
-  EXPECT_EQ(Trace(start), "Begin(Checking Start Pass Delay ...,0) End");
-  EXPECT_EQ(Trace(end), "Begin(Checking End Pass Delay ...,0) End");
-  EXPECT_EQ(Trace(minimum), "Begin(Checking Data for Minimum Value ...,0) End");
-  EXPECT_EQ(Trace(distribution), "Begin(Checking Variable Distribution ...,0) End");
   EXPECT_EQ(table[1].RemovalCode, 0);
 }
 
@@ -139,53 +128,45 @@ TEST(HeaderStatus, MarksOnlyStatusOne) {
   EXPECT_EQ(Codes(count, table), (std::vector<int>{0, 1, 0, 1, 0}));
 }
 
-TEST(PassDelay, StartRemovesTheFirstSecondsOfEachSegment) {
+/// The codes after the start and then the end check, each run only when its delay is given; the
+/// counts they return must match the codes they leave.
+std::vector<int> DelayCodes(const std::vector<YieldPoint>& points,
+                            std::optional<std::int16_t> start, std::optional<std::int16_t> end) {
   PointTable table;
+  const std::int32_t count = Fill(table, points);
+  const std::int32_t marked[2] = {start ? CheckStartPassDelay(count, table, *start) : 0,
+                                  end ? CheckEndPassDelay(count, table, *end) : 0};
+  std::vector<int> codes = Codes(count, table);
+  EXPECT_EQ(marked[0], std::count(codes.begin(), codes.end(), kStartPassDelay));
+  EXPECT_EQ(marked[1], std::count(codes.begin(), codes.end(), kEndPassDelay));
+  return codes;
+}
+
+TEST(PassDelay, MarksTheFirstAndLastSecondsOfEachSegment) {
   // One point a second; elapsed 3 equals the delay and stays.
-  const std::int32_t count =
-      Fill(table, {Timed(1, 100), Timed(1, 101), Timed(1, 102), Timed(1, 103), Timed(1, 104),
-                   Timed(2, 200), Timed(2, 202), Timed(2, 203)});
-  EXPECT_EQ(CheckStartPassDelay(count, table, 3), 5);
-  EXPECT_EQ(Codes(count, table), (std::vector<int>{2, 2, 2, 0, 0, 2, 2, 0}));
-}
-
-TEST(PassDelay, RemovedPointsNeitherOpenSegmentsNorChangeCode) {
-  PointTable table;
+  EXPECT_EQ(DelayCodes({Timed(1, 100), Timed(1, 101), Timed(1, 102), Timed(1, 103), Timed(1, 104),
+                        Timed(2, 200), Timed(2, 202), Timed(2, 203)},
+                       3, {}),
+            (std::vector<int>{2, 2, 2, 0, 0, 2, 2, 0}));
   // The header-up point at 100 must not start the segment: it starts at 101.
-  const std::int32_t count =
-      Fill(table, {Timed(1, 100, kHeaderUp), Timed(1, 101), Timed(1, 102), Timed(1, 103)});
-  EXPECT_EQ(CheckStartPassDelay(count, table, 2), 2);
-  EXPECT_EQ(Codes(count, table), (std::vector<int>{1, 2, 2, 0}));
-}
-
-TEST(PassDelay, StartDelayZeroRemovesOnlyTimesBeforeTheStart) {
-  PointTable table;
-  const std::int32_t count =
-      Fill(table, {Timed(1, 100), Timed(1, 99), Timed(1, 101), Timed(1, 98)});
-  EXPECT_EQ(CheckStartPassDelay(count, table, 0), 2);
-  EXPECT_EQ(Codes(count, table), (std::vector<int>{0, 2, 0, 2}));
-  // A negative delay keeps its sign: elapsed -2 is below -1, elapsed 0 is not.
-  const std::int32_t again = Fill(table, {Timed(1, 100), Timed(1, 98), Timed(1, 99)});
-  EXPECT_EQ(CheckStartPassDelay(again, table, -1), 1);
-  EXPECT_EQ(Codes(again, table), (std::vector<int>{0, 2, 0}));
-}
-
-TEST(PassDelay, EndMirrorsStartAndSkipsWhatStartRemoved) {
-  PointTable table;
-  // Segment 1 lies wholly in the start delay and is invisible to the end
-  // check; segment 2 ends at its last retained point, 204 (205 is header-up),
-  // and the point 2 s before it stays.
-  const std::int32_t count =
-      Fill(table, {Timed(1, 100), Timed(1, 101), Timed(2, 200), Timed(2, 201), Timed(2, 202),
-                   Timed(2, 203), Timed(2, 204), Timed(2, 205, kHeaderUp)});
-  EXPECT_EQ(CheckStartPassDelay(count, table, 2), 4);
-  EXPECT_EQ(CheckEndPassDelay(count, table, 2), 2);
-  EXPECT_EQ(Codes(count, table), (std::vector<int>{2, 2, 2, 2, 0, 3, 3, 1}));
-
-  // Delay 0: only points logged after the segment's last retained point.
-  const std::int32_t again = Fill(table, {Timed(1, 100), Timed(1, 102), Timed(1, 101)});
-  EXPECT_EQ(CheckEndPassDelay(again, table, 0), 1);
-  EXPECT_EQ(Codes(again, table), (std::vector<int>{0, 3, 0}));
+  EXPECT_EQ(
+      DelayCodes({Timed(1, 100, kHeaderUp), Timed(1, 101), Timed(1, 102), Timed(1, 103)}, 2, {}),
+      (std::vector<int>{1, 2, 2, 0}));
+  // Delay 0 removes only times before the start; a negative delay keeps its sign: elapsed -2 is
+  // below -1, elapsed 0 is not.
+  EXPECT_EQ(DelayCodes({Timed(1, 100), Timed(1, 99), Timed(1, 101), Timed(1, 98)}, 0, {}),
+            (std::vector<int>{0, 2, 0, 2}));
+  EXPECT_EQ(DelayCodes({Timed(1, 100), Timed(1, 98), Timed(1, 99)}, -1, {}),
+            (std::vector<int>{0, 2, 0}));
+  // Segment 1 lies wholly in the start delay and is invisible to the end check; segment 2 ends at
+  // its last retained point, 204 (205 is header-up), and the point 2 s before it stays.
+  EXPECT_EQ(DelayCodes({Timed(1, 100), Timed(1, 101), Timed(2, 200), Timed(2, 201), Timed(2, 202),
+                        Timed(2, 203), Timed(2, 204), Timed(2, 205, kHeaderUp)},
+                       2, 2),
+            (std::vector<int>{2, 2, 2, 2, 0, 3, 3, 1}));
+  // End delay 0: only points logged after the segment's last retained point.
+  EXPECT_EQ(DelayCodes({Timed(1, 100), Timed(1, 102), Timed(1, 101)}, {}, 0),
+            (std::vector<int>{0, 3, 0}));
 }
 
 TEST(PassDelay, TimeDifferenceBeyond32BitsStopsTheRun) {
@@ -202,41 +183,30 @@ TEST(PassDelay, TimeDifferenceBeyond32BitsStopsTheRun) {
 
 TEST(YieldLimits, StrictLimitsAndEarlierCodesKept) {
   PointTable table;
-  const std::int32_t count = Fill(
+  std::int32_t count = Fill(
       table, {WithYield(9.99F), WithYield(10.0F), WithYield(50.0F), WithYield(200.0F),
               WithYield(200.01F), WithYield(1.0F, kStartPassDelay), WithYield(500.0F, kHeaderUp)});
   EXPECT_EQ(CheckMinimumYield(count, table, 10.0F), 1);
   EXPECT_EQ(CheckMaximumYield(count, table, 200.0F), 1);
   EXPECT_EQ(Codes(count, table), (std::vector<int>{7, 0, 0, 0, 8, 2, 1}));
-}
-
-TEST(YieldLimits, LowerAboveUpperRemovesEverything) {
-  PointTable table;
-  const std::int32_t count = Fill(table, {WithYield(10), WithYield(50), WithYield(100)});
+  // A lower limit above the upper one removes everything.
+  count = Fill(table, {WithYield(10), WithYield(50), WithYield(100)});
   CheckMinimumYield(count, table, 60.0F);
   CheckMaximumYield(count, table, 40.0F);
   EXPECT_EQ(Codes(count, table), (std::vector<int>{7, 7, 8}));
 }
 
-YieldPoint InSegment(std::int16_t segment, std::int16_t code = 0) {
-  return Timed(segment, 0, code);
-}
-
 TEST(ValidSegments, CountsRetainedPointsOfEachRun) {
   PointTable table;
-  // Runs: 1 (3 retained, kept), 2 (2 retained), 1 again (a run of its own,
+  // Runs: 1 (3 retained, exactly the minimum: kept), 2 (2 retained), 1 again (a run of its own,
   // 1 retained), and the final 3 (2 retained; its code-1 point stays 1).
-  const std::int32_t count = Fill(
-      table, {InSegment(1), InSegment(1), InSegment(1, kHeaderUp), InSegment(1), InSegment(2),
-              InSegment(2), InSegment(1), InSegment(3), InSegment(3, kHeaderUp), InSegment(3)});
+  std::int32_t count =
+      Fill(table, {Timed(1, 0), Timed(1, 0), Timed(1, 0, kHeaderUp), Timed(1, 0), Timed(2, 0),
+                   Timed(2, 0), Timed(1, 0), Timed(3, 0), Timed(3, 0, kHeaderUp), Timed(3, 0)});
   EXPECT_EQ(CheckValidSegments(count, table, 3), 5);
   EXPECT_EQ(Codes(count, table), (std::vector<int>{0, 0, 1, 0, 11, 11, 11, 11, 1, 11}));
-}
-
-TEST(ValidSegments, MinimumOfZeroOrOneRemovesNothing) {
-  PointTable table;
-  const std::int32_t count =
-      Fill(table, {InSegment(1), InSegment(2, kHeaderUp), InSegment(3), InSegment(3)});
+  // A minimum of 0 or 1 removes nothing.
+  count = Fill(table, {Timed(1, 0), Timed(2, 0, kHeaderUp), Timed(3, 0), Timed(3, 0)});
   EXPECT_EQ(CheckValidSegments(count, table, 1), 0);
   EXPECT_EQ(CheckValidSegments(count, table, 0), 0);
   EXPECT_EQ(Codes(count, table), (std::vector<int>{0, 1, 0, 0}));
@@ -244,7 +214,7 @@ TEST(ValidSegments, MinimumOfZeroOrOneRemovesNothing) {
 
 TEST(ValidSegments, HandlesTablesBeyond16BitPositions) {
   PointTable table;
-  std::vector<YieldPoint> points(40000, InSegment(1));
+  std::vector<YieldPoint> points(40000, Timed(1, 0));
   for (std::size_t k = 39990; k < points.size(); ++k) points[k].Segment = 2;
   const std::int32_t count = Fill(table, points);
   // 39,990 retained points are more than any 16-bit minimum.
@@ -264,12 +234,17 @@ TEST(BasicStatistics, MeanAndSampleDeviation) {
   const std::vector<double> huge = {DBL_MAX, DBL_MAX};
   EXPECT_EQ(ComputeMean(2, huge), DBL_MAX);
   const SampleStats one = ComputeSampleStats(1, values);
-  EXPECT_EQ(one.Mean, 1);
-  EXPECT_EQ(one.StdDev, 0);
+  EXPECT_TRUE(one.Mean == 1 && one.StdDev == 0);
   const SampleStats none = ComputeSampleStats(0, {});
-  EXPECT_EQ(none.N, 0);
-  EXPECT_EQ(none.Mean, 0);
-  EXPECT_EQ(none.StdDev, 0);
+  EXPECT_TRUE(none.N == 0 && none.Mean == 0 && none.StdDev == 0);
+}
+
+/// The codes CheckVariableDistribution leaves on `points` with `threshold`.
+std::vector<int> DistributionCodes(const std::vector<YieldPoint>& points, float threshold) {
+  PointTable table;
+  const std::int32_t count = Fill(table, points);
+  CheckVariableDistribution(count, table, threshold);
+  return Codes(count, table);
 }
 
 TEST(Distribution, LastFailedTestWinsAndEarlierCodesStayOut) {
@@ -290,53 +265,35 @@ TEST(Distribution, LastFailedTestWinsAndEarlierCodesStayOut) {
 }
 
 TEST(Distribution, ZScoreIsRoundedToSinglePrecisionBeforeTheTest) {
-  // Two flows give z = sqrt(0.5) = 0.70710678118... for both; in single
-  // precision that is 0.70710677, which equals the threshold and so stays.
+  // Two flows give z = sqrt(0.5) = 0.70710678118... for both; in single precision that is
+  // 0.70710677, which equals the threshold and so stays.
   const std::vector<YieldPoint> points = {Logged(10, 15, 50, 1), Logged(20, 15, 50, 1)};
   const auto threshold = static_cast<float>(std::sqrt(0.5));
-  PointTable table;
-  std::int32_t count = Fill(table, points);
-  CheckVariableDistribution(count, table, threshold);
-  EXPECT_EQ(Codes(count, table), (std::vector<int>{0, 0}));
-  count = Fill(table, points);
-  CheckVariableDistribution(count, table, std::nextafter(threshold, 0.0F));
-  EXPECT_EQ(Codes(count, table), (std::vector<int>{4, 4}));
+  EXPECT_EQ(DistributionCodes(points, threshold), (std::vector<int>{0, 0}));
+  EXPECT_EQ(DistributionCodes(points, std::nextafter(threshold, 0.0F)), (std::vector<int>{4, 4}));
 }
 
 TEST(Distribution, ZeroIntervalLeavesOnlyTheSpeedStatistics) {
-  // Speeds 40, 40, 40, 80 give mean 50 and StdDev 20, so z(80) is exactly 1.5;
-  // the two zero-interval points would change that if they took part. They
-  // still take part in flow and moisture (z 2.04 each; without them the
-  // StdDev would be 0).
+  // Speeds 40, 40, 40, 80 give mean 50 and StdDev 20, so z(80) is exactly 1.5; the two
+  // zero-interval points would change that if they took part. They still take part in flow and
+  // moisture (z 2.04 each; without them the StdDev would be 0).
   const std::vector<YieldPoint> points = {Logged(10, 15, 40, 1),  Logged(10, 15, 40, 1),
                                           Logged(10, 15, 40, 1),  Logged(10, 15, 80, 1),
                                           Logged(20, 15, 300, 0), Logged(10, 25, 0, 0)};
-  PointTable table;
-  std::int32_t count = Fill(table, points);
-  CheckVariableDistribution(count, table, 1.5F);
-  EXPECT_EQ(Codes(count, table), (std::vector<int>{0, 0, 0, 0, 4, 6}));
-
-  count = Fill(table, points);
-  CheckVariableDistribution(count, table, std::nextafter(1.5F, 0.0F));
-  EXPECT_EQ(Codes(count, table), (std::vector<int>{0, 0, 0, 5, 4, 6}));
+  EXPECT_EQ(DistributionCodes(points, 1.5F), (std::vector<int>{0, 0, 0, 0, 4, 6}));
+  EXPECT_EQ(DistributionCodes(points, std::nextafter(1.5F, 0.0F)),
+            (std::vector<int>{0, 0, 0, 5, 4, 6}));
 }
 
 TEST(Distribution, NoSpreadMarksNothingForThatVariable) {
-  PointTable table;
-  // Moisture and speed all equal, flow varies: a threshold of 0 marks the
-  // flows off the mean and nothing for the other two.
-  std::int32_t count = Fill(table, {Logged(8, 15, 50, 1), Logged(10, 15, 50, 1),
-                                    Logged(12, 15, 50, 1), Logged(10, 15, 50, 1)});
-  CheckVariableDistribution(count, table, 0.0F);
-  EXPECT_EQ(Codes(count, table), (std::vector<int>{4, 0, 4, 0}));
-  // A single retained point: no spread anywhere, whatever the threshold.
-  count = Fill(table, {Logged(8, 15, 50, 1)});
-  const DistributionCounts counts = CheckVariableDistribution(count, table, -1.0F);
-  EXPECT_EQ(counts.GrainFlow + counts.Speed + counts.Moisture, 0);
-  EXPECT_EQ(table[1].RemovalCode, 0);
+  // Moisture and speed all equal, flow varies: a threshold of 0 marks the flows off the mean and
+  // nothing for the other two. A single point has no spread anywhere, whatever the threshold.
+  EXPECT_EQ(DistributionCodes({Logged(8, 15, 50, 1), Logged(10, 15, 50, 1), Logged(12, 15, 50, 1),
+                               Logged(10, 15, 50, 1)},
+                              0.0F),
+            (std::vector<int>{4, 0, 4, 0}));
+  EXPECT_EQ(DistributionCodes({Logged(8, 15, 50, 1)}, -1.0F), std::vector<int>{0});
 }
-
-// ----- ordering -----
 
 YieldPoint InBlock(std::int16_t block) {
   YieldPoint p;
@@ -351,16 +308,15 @@ TEST(SortByBlocks, LeavesTheOrderOfItsSwaps) {
   //   block 1: swap 2,3; 3,5; 4,7 -> 4 3 2 1 5 6 7 -> 4 3 5 1 2 6 7 -> 4 3 5 7 2 6 1
   //   block 2: swap 5,6; 6,7  -> 4 3 5 7 6 2 1 -> 4 3 5 7 6 1 2
   // Point 2 (block 10) is never placed. A stable sort would put 1 before 6.
-  const std::int32_t count = Fill(
+  std::int32_t count = Fill(
       table, {InBlock(2), InBlock(10), InBlock(1), InBlock(0), InBlock(1), InBlock(2), InBlock(1)});
   SortByBlocks(count, table);
-  EXPECT_EQ(Ids(count, table), (std::vector<int>{4, 3, 5, 7, 6, 1, 2}));
-}
+  std::vector<int> ids;
+  for (std::int32_t i = 1; i <= count; ++i) ids.push_back(table[i].ID);
+  EXPECT_EQ(ids, (std::vector<int>{4, 3, 5, 7, 6, 1, 2}));
 
-TEST(SortByBlocks, GroupedTableAndPositionsBeyondTheCountUntouched) {
-  PointTable table;
-  const std::int32_t count =
-      Fill(table, {InBlock(0), InBlock(0), InBlock(1), InBlock(3), InBlock(3), InBlock(9)});
+  // A grouped table, and the positions beyond the count, stay as they are.
+  count = Fill(table, {InBlock(0), InBlock(0), InBlock(1), InBlock(3), InBlock(3), InBlock(9)});
   table[count + 1] = InBlock(0);
   table[count + 1].ID = 99;
   const PointTable before = table;
@@ -428,9 +384,8 @@ TEST(RestoreInputOrder, LeavesWhatTheQuadraticSearchLeaves) {
 }
 
 TEST(RestoreInputOrder, RefusesIdsThatAreNotOneToCount) {
-  const std::vector<std::vector<std::int32_t>> faults = {
-      {2, 2, 1}, {3, 0, 1}, {2, 4, 1}, {-1, 2, 3}};
-  for (const std::vector<std::int32_t>& ids : faults) {
+  for (const std::vector<std::int32_t>& ids :
+       std::vector<std::vector<std::int32_t>>{{2, 2, 1}, {3, 0, 1}, {2, 4, 1}, {-1, 2, 3}}) {
     PointTable table;
     const std::int32_t count = Fill(table, {InBlock(0), InBlock(1), InBlock(2)});
     for (std::int32_t i = 1; i <= count; ++i) table[i].ID = ids[static_cast<std::size_t>(i - 1)];
