@@ -1,14 +1,18 @@
-// What the window's tests share: dialogs that answer from a queue, settings
-// folders and input files written by the test, and the form found by name.
+// What the window's tests share: dialogs answered by the test, settings
+// folders and input files written by the test, and the form driven by name.
 #pragma once
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <deque>
+#include <QToolButton>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,47 +30,28 @@ class FakeMessages final : public MessageService {
     shown.push_back(message);
     if (onShow) onShow(message);
   }
-  /// Called while the message would be on screen.
-  std::function<void(const Message&)> onShow;
+  std::function<void(const Message&)> onShow;  ///< Runs while the box would be open.
   std::vector<Message> shown;
 };
 
-/// Answers file dialogs from a queue of next answers (nothing = Cancel).
+/// Answers file dialogs with the next of `answers` (none left: Cancel); records each request.
 class FakeFileDialogs final : public FileDialogService {
  public:
-  struct Request {
-    bool save = false;
-    QString folder;
-  };
-  void SetNextFileName(const QString& path) { answers_.push_back({false, path}); }
-  void SetNextCancel() { answers_.push_back({true, QString()}); }
-
   std::optional<QString> OpenFileName(QWidget*, const QString& folder) override {
-    return Next(false, folder);
+    return Next("open " + folder);
   }
   std::optional<QString> SaveFileName(QWidget*, const QString& folder) override {
-    return Next(true, folder);
+    return Next("save " + folder);
   }
-
-  std::vector<Request> requests;
+  QStringList answers;
+  QStringList requests;  ///< "open FOLDER" or "save FOLDER", one for each dialog.
 
  private:
-  std::optional<QString> Next(bool save, const QString& folder) {
-    requests.push_back({save, folder});
-    if (answers_.empty()) {
-      qWarning("file dialog opened without a prepared answer");
-      return std::nullopt;
-    }
-    const Answer answer = answers_.front();
-    answers_.pop_front();
-    if (answer.cancel) return std::nullopt;
-    return answer.path;
+  std::optional<QString> Next(const QString& request) {
+    requests << request;
+    if (answers.isEmpty()) return std::nullopt;
+    return answers.takeFirst();
   }
-  struct Answer {
-    bool cancel = false;
-    QString path;
-  };
-  std::deque<Answer> answers_;
 };
 
 inline void WriteFile(const QString& path, const QByteArray& contents) {
@@ -81,7 +66,7 @@ inline QByteArray ReadFile(const QString& path) {
   return file.readAll();
 }
 
-/// A crop file: Wheat, Corn, Soybeans, Barley in that order.
+/// Wheat, Corn, Soybeans, Barley in that order.
 inline QByteArray StandardCrops() {
   return "\"Crop\",\"Moisture\",\"Upper Limit\",\"Lower Limit\",\"Test Weight\"\r\n"
          "\"Wheat\",13.5,150,5,60\r\n"
@@ -90,10 +75,9 @@ inline QByteArray StandardCrops() {
          "\"Barley\",14.5,160,0,48\r\n";
 }
 
-/// Criteria with seven distinct values; `searchY` is the fourth.
+/// Seven distinct criteria; `searchY` is the fourth.
 inline QByteArray StandardCriteria(const QByteArray& searchY = "10.5") {
-  return "\"Start\",\"End\",\"X\",\"Y\",\"SDOut\",\"SDNeighbour\",\"MinPoints\"\r\n"
-         "4,2,40," +
+  return "\"Start\",\"End\",\"X\",\"Y\",\"SDOut\",\"SDNeighbour\",\"MinPoints\"\r\n4,2,40," +
          searchY + ",3,2.5,10\r\n";
 }
 
@@ -101,14 +85,16 @@ inline QByteArray StandardCriteria(const QByteArray& searchY = "10.5") {
 inline QByteArray SampleExport(int points = 30) {
   QByteArray text;
   for (int i = 0; i < points; ++i) {
-    const double longitude = -96.7 + i * 0.00005;
-    const double flow = 5.2 + 0.1 * (i % 5);
-    text += QByteArray::number(longitude, 'f', 6) + ",40.8," + QByteArray::number(flow, 'f', 2) +
-            "," + QByteArray::number(100 + i) +
+    text += QByteArray::number(-96.7 + i * 0.00005, 'f', 6) + ",40.8," +
+            QByteArray::number(5.2 + 0.1 * (i % 5), 'f', 2) + "," + QByteArray::number(100 + i) +
             ",1,60,360,18.5,33,1,\"SN1\",\"F1\",\"L1\",\"Corn\",4,2,350\r\n";
   }
   return text;
 }
+
+/// The crop's four fields.
+inline constexpr std::initializer_list<const char*> kCropFields = {"MC", "UpperLimit", "LowerLimit",
+                                                                   "Density"};
 
 /// A form started from a settings folder of the test's making.
 class FormHarness {
@@ -133,12 +119,50 @@ class FormHarness {
   template <typename T = QLineEdit>
   T* Child(const char* name) const {
     T* child = form->findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) qWarning("no child named %s", name);
+    if (child == nullptr) qFatal("no child named %s", name);
     return child;
   }
 
-  QString Text(const char* name) const { return Child<QLineEdit>(name)->text(); }
-  void SetText(const char* name, const QString& text) { Child<QLineEdit>(name)->setText(text); }
+  /// The text of a field, or the caption of a label, button or frame.
+  QString Text(const char* name) const {
+    auto* widget = Child<QWidget>(name);
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
+    if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
+    if (auto* frame = qobject_cast<QGroupBox*>(widget)) return frame->title();
+    return Child(name)->text();
+  }
+  QStringList Texts(std::initializer_list<const char*> names) const {
+    QStringList texts;
+    for (const char* name : names) texts << Text(name);
+    return texts;
+  }
+  void SetText(const char* name, const QString& text) { Child(name)->setText(text); }
+
+  QTabWidget* Tabs() const { return Child<QTabWidget>("SSTab1"); }
+  QComboBox* Crop() const { return Child<QComboBox>("Combo1"); }
+  void ClickRun() { QTest::mouseClick(Child<QPushButton>("Command1"), Qt::LeftButton); }
+  /// Shows the page "Files" and clicks the named browse button.
+  void Browse(const char* name) {
+    Tabs()->setCurrentIndex(1);
+    QTest::mouseClick(Child<QToolButton>(name), Qt::LeftButton);
+  }
+  /// Clicks into `widget` and waits for it to have the focus.
+  static void ClickInto(QWidget* widget) {
+    QTest::mouseClick(widget, Qt::LeftButton);
+    QTRY_VERIFY(widget->hasFocus());
+  }
+  /// Replaces the crop box's text by typing, leaving the focus in it.
+  void TypeCrop(const QString& name) {
+    ClickInto(Crop()->lineEdit());
+    Crop()->lineEdit()->selectAll();
+    QTest::keyClicks(Crop()->lineEdit(), name);
+  }
+  /// Writes SampleExport(points) to field.txt and names it and clean.txt in the fields.
+  void UseSample(int points = 30) {
+    WriteFile(Path("field.txt"), SampleExport(points));
+    SetText("InputFile", Path("field.txt"));
+    SetText("OutputFile", Path("clean.txt"));
+  }
 
   QTemporaryDir dir;
   FakeMessages messages;
@@ -146,9 +170,14 @@ class FormHarness {
   std::unique_ptr<Tarvik> form;
 };
 
-/// The application's title.
-inline QString AppTitle() {
-  return QStringLiteral("Tarvik");
+inline const Message kFinish{"FINISH", "Tarvik", MessageIcon::Information, QString()};
+inline const Message kInvalidInput{"Invalid Input File", "Error Input File", MessageIcon::Critical,
+                                   QString()};
+
+/// `message` without its detail; a missing detail shows as "(none)".
+inline Message WithoutDetail(Message message) {
+  message.detail = message.detail.isEmpty() ? QStringLiteral("(none)") : QString();
+  return message;
 }
 
 }  // namespace tarvik::ui::testing
