@@ -187,15 +187,15 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
   // The form's fields as the window fills them at start-up.
   const std::string folder = o.settingsFolder.empty() ? DefaultSettingsFolder() : o.settingsFolder;
   const CropFile crops = ReadCropFile(SettingsFilePath(folder, kCropFileName));
-  if (!crops.ok) {
-    err << "tarvik-clean: " << crops.error << "\n";
+  const auto settingsError = [&](const std::string& error) {
+    err << "tarvik-clean: " << error << "\nThe supplied crop.dat and criteria.dat are in "
+        << TARVIK_SETTINGS_INSTALL_DIR << " (the settings folder of the source tree when not "
+        << "installed); copy them to " << folder << " or name their folder with --settings.\n";
     return 1;
-  }
+  };
+  if (!crops.ok) return settingsError(crops.error);
   const CriteriaFile criteria = ReadCriteriaFile(SettingsFilePath(folder, kCriteriaFileName));
-  if (!criteria.ok) {
-    err << "tarvik-clean: " << criteria.error << "\n";
-    return 1;
-  }
+  if (!criteria.ok) return settingsError(criteria.error);
   const CropRecord* crop = FindCrop(crops, o.crop);
   if (crop == nullptr) {
     err << "tarvik-clean: " << SettingsFilePath(folder, kCropFileName) << " has no crop named \""
