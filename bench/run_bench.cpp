@@ -81,7 +81,6 @@ std::optional<std::string> LoadSettings(BenchSettings& s) {
   return ConvertRunSettings(s.texts, s.values);
 }
 
-
 /// One stage with the run's arguments. `extent` is written by the UTM step
 /// and read by AssignBlocks.
 void RunStage(Stage stage, const std::int32_t& count, PointTable& table, FieldExtent& extent,

@@ -7,9 +7,9 @@
 namespace tarvik {
 
 struct SampleStats {
-  std::int32_t N = 0;   // number of values described
-  double Mean = 0;      // arithmetic mean
-  double StdDev = 0;    // sample standard deviation (divisor n - 1); 0 when N < 2
+  std::int32_t N = 0;  // number of values described
+  double Mean = 0;     // arithmetic mean
+  double StdDev = 0;   // sample standard deviation (divisor n - 1); 0 when N < 2
 };
 
 /// Mean of values[0..n-1], each value divided by n before it is summed; 0 when n is 0.

@@ -1,7 +1,6 @@
 #include "cli/clean_command.h"
 
 #include <CLI/CLI.hpp>
-
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -67,7 +66,8 @@ std::string ErrorLine(const std::string& input, const RunOutcome& outcome) {
   std::string line = input + ": ";
   if (!outcome.Title.empty()) line += outcome.Title + ": ";
   line += outcome.Text;
-  if (!outcome.Detail.empty() && outcome.Detail != outcome.Text) line += " (" + outcome.Detail + ")";
+  if (!outcome.Detail.empty() && outcome.Detail != outcome.Text)
+    line += " (" + outcome.Detail + ")";
   return line;
 }
 
@@ -139,9 +139,9 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
                "tarvik-clean"};
   app.set_version_flag("--version", "tarvik-clean 0.1.0");
   app.add_option("INPUT", o.inputs, "Advanced Export files to clean")->required();
-  app.add_option("--settings", o.settingsFolder,
-                 "Settings folder with crop.dat and criteria.dat (default: " +
-                     DefaultSettingsFolder() + ")");
+  app.add_option(
+      "--settings", o.settingsFolder,
+      "Settings folder with crop.dat and criteria.dat (default: " + DefaultSettingsFolder() + ")");
   app.add_option("--crop", o.crop, "Crop of crop.dat whose values to use")->capture_default_str();
   app.add_option("--moisture", o.moisture, "Standard moisture content (%)");
   app.add_option("--test-weight", o.testWeight, "Test weight (lb/bu)");
@@ -257,7 +257,8 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
       }
     }
   };
-  const std::size_t threads = std::min<std::size_t>(static_cast<std::size_t>(o.jobs), o.inputs.size());
+  const std::size_t threads =
+      std::min<std::size_t>(static_cast<std::size_t>(o.jobs), o.inputs.size());
   if (threads <= 1) {
     worker();
   } else {

@@ -8,7 +8,9 @@ namespace tarvik {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -16,7 +18,9 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 std::string FormatGeneralDigits(double value, int digits, char decimalPoint) {
   if (value == 0) return "0";  // also -0
@@ -116,7 +120,9 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalPoint) {
   return value;
 }
 
-double RoundHalfEven(double value) { return std::nearbyint(value); }
+double RoundHalfEven(double value) {
+  return std::nearbyint(value);
+}
 
 namespace {
 template <typename Int>

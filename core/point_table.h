@@ -49,7 +49,9 @@ struct YieldPoint {
 struct PointTable {
   PointTable() : records(kMaxPoints + 1) {}
 
-  YieldPoint& operator[](std::int32_t position) { return records[static_cast<std::size_t>(position)]; }
+  YieldPoint& operator[](std::int32_t position) {
+    return records[static_cast<std::size_t>(position)];
+  }
   const YieldPoint& operator[](std::int32_t position) const {
     return records[static_cast<std::size_t>(position)];
   }

@@ -122,8 +122,7 @@ std::optional<std::string> ConvertRunSettings(const RunSettings& s, ConvertedSet
   c.Single(s.SearchX, "Search Neighborhood Size X", out.SearchX);
   c.Single(s.SearchY, "Search Neighborhood Size Y", out.SearchY);
   c.Single(s.SearchSD, "SD for Neighborhood", out.SearchSD);
-  c.Int16(s.NoPointsforValidSeg, "Minimum # of data points for a valid segment",
-          out.MinimumPoints);
+  c.Int16(s.NoPointsforValidSeg, "Minimum # of data points for a valid segment", out.MinimumPoints);
   c.Int32(s.FEast, "False Easting", out.FalseEasting);
   c.Int32(s.FNorth, "False Northing", out.FalseNorthing);
   return c.error;
@@ -168,7 +167,8 @@ void WidenFieldExtent(FieldExtent& extent) {
   extent.MaxNorthing = static_cast<std::int32_t>(maxN);
 }
 
-std::array<std::int32_t, kCodeCount> CountCodes(const std::int32_t& count, const PointTable& table) {
+std::array<std::int32_t, kCodeCount> CountCodes(const std::int32_t& count,
+                                                const PointTable& table) {
   std::array<std::int32_t, kCodeCount> byCode{};
   for (std::int32_t i = 1; i <= count; ++i) {
     const int code = table[i].RemovalCode;
@@ -258,8 +258,7 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
 }
 
 PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::string& inputFile,
-                            const std::string& mc, const std::string& density,
-                            char decimalPoint) {
+                            const std::string& mc, const std::string& density, char decimalPoint) {
   PreloadOutcome outcome;
   RecreateTable(table);
   if (inputFile.empty()) {

@@ -41,20 +41,20 @@ struct RunSettings {
 
 /// Every setting of a run converted to the type its stage takes.
 struct ConvertedSettings {
-  float TargetMoisture = 0;           // %
-  float TestWeight = 0;               // lb/bu
-  std::int16_t BufferHalfWidth = 0;   // m
-  std::int16_t StartPassDelay = 0;    // s
-  std::int16_t EndPassDelay = 0;      // s
-  float SDOutlier = 0;                // standard deviations
-  float LowerLimit = 0;               // bu/ac
-  float UpperLimit = 0;               // bu/ac
-  float SearchX = 0;                  // m
-  float SearchY = 0;                  // m
-  float SearchSD = 0;                 // standard deviations
-  std::int16_t MinimumPoints = 0;     // points per valid segment
-  std::int32_t FalseEasting = 0;      // m
-  std::int32_t FalseNorthing = 0;     // m
+  float TargetMoisture = 0;          // %
+  float TestWeight = 0;              // lb/bu
+  std::int16_t BufferHalfWidth = 0;  // m
+  std::int16_t StartPassDelay = 0;   // s
+  std::int16_t EndPassDelay = 0;     // s
+  float SDOutlier = 0;               // standard deviations
+  float LowerLimit = 0;              // bu/ac
+  float UpperLimit = 0;              // bu/ac
+  float SearchX = 0;                 // m
+  float SearchY = 0;                 // m
+  float SearchSD = 0;                // standard deviations
+  std::int16_t MinimumPoints = 0;    // points per valid segment
+  std::int32_t FalseEasting = 0;     // m
+  std::int32_t FalseNorthing = 0;    // m
 };
 
 /// Converts the texts in the order the run uses them. Returns the message of
@@ -79,17 +79,18 @@ enum class MessageIcon { None, Information, Critical };
 struct RunCounts {
   std::int32_t PointsRead = 0;
   std::array<std::int32_t, kCodeCount> ByCode{};  // points per removal code, [0] = retained
-  std::int32_t HighCounter = 0;       // code 9 marks of the neighbourhood check
-  std::int32_t LowCounter = 0;        // code 10 marks
-  std::int32_t DuplicateCounter = 0;  // partners marked by the co-located check
+  std::int32_t HighCounter = 0;                   // code 9 marks of the neighbourhood check
+  std::int32_t LowCounter = 0;                    // code 10 marks
+  std::int32_t DuplicateCounter = 0;              // partners marked by the co-located check
 };
 
 /// The message a run ends with: text, title (empty: the application's own
 /// title) and icon, plus the reason in detail where there is one.
 struct RunOutcome {
   RunStatus Status = RunStatus::Finished;
-  std::string Text;    // "FINISH", "Invalid Input File", ...
-  std::string Title;   // "Error Input File", "Error in Settings", "Run Error", "Error Output File", ""
+  std::string Text;  // "FINISH", "Invalid Input File", ...
+  std::string
+      Title;  // "Error Input File", "Error in Settings", "Run Error", "Error Output File", ""
   MessageIcon Icon = MessageIcon::Information;
   std::string Detail;  // e.g. the reader's reason: file, line, item
   RunCounts Counts;

@@ -60,8 +60,8 @@ CropFile ParseCropFile(std::string_view contents, const std::string& displayName
   ItemReader reader(contents);
   for (int i = 1; i <= 5; ++i) {
     if (!reader.Next()) {
-      result.error = displayName + ": the heading ends after " + std::to_string(i - 1) +
-                     " of its 5 items.";
+      result.error =
+          displayName + ": the heading ends after " + std::to_string(i - 1) + " of its 5 items.";
       return result;
     }
   }
@@ -75,8 +75,8 @@ CropFile ParseCropFile(std::string_view contents, const std::string& displayName
     for (int k = 0; k < 4; ++k) {
       auto item = reader.Next();
       if (!item) {
-        result.error = displayName + ": the record of \"" + record.Name +
-                       "\" ends before its " + kColumns[k + 1] + ".";
+        result.error = displayName + ": the record of \"" + record.Name + "\" ends before its " +
+                       kColumns[k + 1] + ".";
         return result;
       }
       auto value = ParseDecimal(item->Text);
@@ -98,17 +98,24 @@ CriteriaFile ParseCriteriaFile(std::string_view contents, const std::string& dis
   ItemReader reader(contents);
   for (int i = 1; i <= 7; ++i) {
     if (!reader.Next()) {
-      result.error = displayName + ": the heading ends after " + std::to_string(i - 1) +
-                     " of its 7 items.";
+      result.error =
+          displayName + ": the heading ends after " + std::to_string(i - 1) + " of its 7 items.";
       return result;
     }
   }
-  static const char* const kNames[] = {"start pass delay", "end pass delay", "search size X",
-                                       "search size Y",    "SD for outlier test",
-                                       "SD for neighborhood", "minimum points per segment"};
-  float* values[] = {&result.values.StartPassDelay, &result.values.EndPassDelay,
-                     &result.values.SearchX,        &result.values.SearchY,
-                     &result.values.SDOutlier,      &result.values.SearchSD,
+  static const char* const kNames[] = {"start pass delay",
+                                       "end pass delay",
+                                       "search size X",
+                                       "search size Y",
+                                       "SD for outlier test",
+                                       "SD for neighborhood",
+                                       "minimum points per segment"};
+  float* values[] = {&result.values.StartPassDelay,
+                     &result.values.EndPassDelay,
+                     &result.values.SearchX,
+                     &result.values.SearchY,
+                     &result.values.SDOutlier,
+                     &result.values.SearchSD,
                      &result.values.NoPointsforValidSeg};
   for (int k = 0; k < 7; ++k) {
     auto item = reader.Next();

@@ -360,8 +360,10 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
     const std::optional<int> found = SplitItems(line, items, badItem, problem);
     if (!found) return Refuse(count, reasons.AtItem(lineNumber, badItem, problem));
     if (*found != kItemCount) {
-      return Refuse(count, reasons.Line(lineNumber, std::to_string(*found) + (*found == 1 ? " item" : " items") + ", expected " +
-                                                        std::to_string(kItemCount)));
+      return Refuse(
+          count,
+          reasons.Line(lineNumber, std::to_string(*found) + (*found == 1 ? " item" : " items") +
+                                       ", expected " + std::to_string(kItemCount)));
     }
 
     YieldPoint point;

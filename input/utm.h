@@ -6,8 +6,8 @@
 namespace tarvik {
 
 struct UTMPoint {
-  float Latitude = 0;       // degrees, north positive (input)
-  float Longitude = 0;      // degrees, east positive (input)
+  float Latitude = 0;         // degrees, north positive (input)
+  float Longitude = 0;        // degrees, east positive (input)
   std::int32_t Easting = 0;   // metres (output)
   std::int32_t Northing = 0;  // metres (output)
 };
