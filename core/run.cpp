@@ -1,5 +1,6 @@
 #include "core/run.h"
 
+#include <charconv>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -177,6 +178,23 @@ std::array<std::int32_t, kCodeCount> CountCodes(const std::int32_t& count,
   return byCode;
 }
 
+std::string DescribeCounts(const RunCounts& counts) {
+  const std::int32_t retained = counts.ByCode[0];
+  char share[32];
+  const double percent = counts.PointsRead > 0 ? 100.0 * retained / counts.PointsRead : 0.0;
+  const auto end = std::to_chars(share, share + sizeof share, percent, std::chars_format::fixed, 1);
+  std::string text = std::to_string(counts.PointsRead) + " points read, " +
+                     std::to_string(retained) + " retained (" + std::string(share, end.ptr) +
+                     " %).";
+  for (int code = 1; code < kCodeCount; ++code) {
+    const std::int32_t n = counts.ByCode[static_cast<std::size_t>(code)];
+    if (n == 0) continue;
+    text += "\nCode " + std::to_string(code) + " (" + RemovalCodeName(code) +
+            "): " + std::to_string(n) + " removed";
+  }
+  return text;
+}
+
 RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings& settings,
                        Progress& progress) {
   // Steps 1 to 4: a fresh table, then the whole file or nothing.
@@ -252,7 +270,8 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
   }
 
   // Step 12.
-  RunOutcome outcome = Message(RunStatus::Finished, "FINISH", "", MessageIcon::Information);
+  RunOutcome outcome = Message(RunStatus::Finished, "FINISH", "", MessageIcon::Information,
+                               DescribeCounts(counts));
   outcome.Counts = counts;
   return outcome;
 }

@@ -92,7 +92,7 @@ struct RunOutcome {
   std::string
       Title;  // "Error Input File", "Error in Settings", "Run Error", "Error Output File", ""
   MessageIcon Icon = MessageIcon::Information;
-  std::string Detail;  // e.g. the reader's reason: file, line, item
+  std::string Detail;  // the reader's reason (file, line, item), or a finished run's counts
   RunCounts Counts;
 };
 
@@ -101,6 +101,10 @@ struct RunOutcome {
 /// how it ended. The table and count keep the run's result.
 RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings& settings,
                        Progress& progress = NoProgress());
+
+/// The counts as a few lines for people: points read and retained, then each
+/// code that removed points, with its name. The detail of a finished run.
+std::string DescribeCounts(const RunCounts& counts);
 
 /// Points per removal code over positions 1..count.
 std::array<std::int32_t, kCodeCount> CountCodes(const std::int32_t& count, const PointTable& table);

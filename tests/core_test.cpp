@@ -166,5 +166,16 @@ TEST(RunPipeline, OutputNamesAreDerivedFromTheInputPath) {
   for (const auto& [input, output] : names) EXPECT_EQ(DeriveOutputName(input), output) << input;
 }
 
+TEST(RunPipeline, AFinishedRunDescribesWhatEachRuleRemoved) {
+  RunCounts counts;
+  counts.PointsRead = 8;
+  counts.ByCode = {5, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  EXPECT_EQ(DescribeCounts(counts),
+            "8 points read, 5 retained (62.5 %).\n"
+            "Code 1 (header up): 2 removed\n"
+            "Code 12 (co-located): 1 removed");
+  EXPECT_EQ(DescribeCounts(RunCounts{}), "0 points read, 0 retained (0.0 %).");
+}
+
 }  // namespace
 }  // namespace tarvik

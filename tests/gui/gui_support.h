@@ -171,6 +171,14 @@ class FormHarness {
 };
 
 inline const Message kFinish{"FINISH", "Tarvik", MessageIcon::Information, QString()};
+
+/// The messages shown, with the detail of "FINISH" (the run's counts) left out.
+inline std::vector<Message> WithoutCounts(std::vector<Message> shown) {
+  for (Message& m : shown) {
+    if (m.text == kFinish.text) m.detail.clear();
+  }
+  return shown;
+}
 inline const Message kInvalidInput{"Invalid Input File", "Error Input File", MessageIcon::Critical,
                                    QString()};
 
