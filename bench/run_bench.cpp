@@ -229,7 +229,12 @@ void BM_Stage(benchmark::State& state, Stage stage) {
   ReportRate(state, count);
 }
 
-void BM_FormatBasicOutput(benchmark::State& state) {
+/// Signature shared by FormatBasicOutput and FormatDetailedOutput.
+using OutputFormatter = std::string (*)(const std::string&, const std::int32_t&, const PointTable&,
+                                        const bool&, const std::int32_t&, const std::int32_t&);
+
+/// One output text of the cleaned table, without re-scaling.
+void BM_Format(benchmark::State& state, OutputFormatter format) {
   Field& field = Field::Get();
   if (!field.Problem().empty()) return state.SkipWithError(field.Problem().c_str());
   std::int32_t count = 0;
@@ -239,26 +244,11 @@ void BM_FormatBasicOutput(benchmark::State& state) {
   const bool rescale = false;
   const std::int32_t zero = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(FormatBasicOutput(t.Title, count, table, rescale, zero, zero));
+    benchmark::DoNotOptimize(format(t.Title, count, table, rescale, zero, zero));
   }
   // The same figure as the whole run's label: the stages were chained as the run chains them.
   state.SetLabel(std::to_string(CountCodes(count, table)[0]) + " of " + std::to_string(count) +
                  " retained");
-  ReportRate(state, count);
-}
-
-void BM_FormatDetailedOutput(benchmark::State& state) {
-  Field& field = Field::Get();
-  if (!field.Problem().empty()) return state.SkipWithError(field.Problem().c_str());
-  std::int32_t count = 0;
-  FieldExtent extent;
-  const PointTable& table = field.Before(Stage::kDone, count, extent);
-  const RunSettings& t = field.Settings().texts;
-  const bool rescale = false;
-  const std::int32_t zero = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(FormatDetailedOutput(t.Title, count, table, rescale, zero, zero));
-  }
   ReportRate(state, count);
 }
 
@@ -334,8 +324,8 @@ void RegisterAll() {
       bench->MinTime(0.1);
     }
   }
-  RegisterBenchmark("FormatBasicOutput", BM_FormatBasicOutput)->Unit(kMs);
-  RegisterBenchmark("FormatDetailedOutput", BM_FormatDetailedOutput)->Unit(kMs);
+  RegisterBenchmark("FormatBasicOutput", BM_Format, &FormatBasicOutput)->Unit(kMs);
+  RegisterBenchmark("FormatDetailedOutput", BM_Format, &FormatDetailedOutput)->Unit(kMs);
   RegisterBenchmark("RunPipeline/basic", BM_RunPipeline, true)->Unit(kMs)->Iterations(3);
   RegisterBenchmark("RunPipeline/detailed", BM_RunPipeline, false)->Unit(kMs)->Iterations(3);
 }

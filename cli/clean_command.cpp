@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 #include <atomic>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -44,18 +43,12 @@ struct FileReport {
   std::string line;
 };
 
-std::string Percent(std::int32_t part, std::int32_t whole) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.1f", whole > 0 ? 100.0 * part / whole : 0.0);
-  return buffer;
-}
-
 std::string SummaryLine(const std::string& input, const std::string& output,
                         const RunCounts& counts) {
   std::ostringstream line;
   const std::int32_t retained = counts.ByCode[0];
   line << input << " -> " << output << ": " << counts.PointsRead << " points read, " << retained
-       << " retained (" << Percent(retained, counts.PointsRead) << " %); removed by code:";
+       << " retained (" << RetainedPercent(counts) << " %); removed by code:";
   for (int code = 1; code < kCodeCount; ++code) {
     line << ' ' << code << ':' << counts.ByCode[static_cast<std::size_t>(code)];
   }

@@ -146,6 +146,18 @@ std::optional<std::int32_t> ParseInt32(std::string_view text, char decimalPoint)
   return ParseWhole<std::int32_t>(text, decimalPoint);
 }
 
+bool ParseWholeInto(std::string_view text, std::int16_t& out, char decimalPoint) {
+  const auto value = ParseWhole<std::int16_t>(text, decimalPoint);
+  if (value) out = *value;
+  return value.has_value();
+}
+
+bool ParseWholeInto(std::string_view text, std::int32_t& out, char decimalPoint) {
+  const auto value = ParseWhole<std::int32_t>(text, decimalPoint);
+  if (value) out = *value;
+  return value.has_value();
+}
+
 std::optional<float> ParseSingle(std::string_view text, char decimalPoint) {
   auto value = ParseDecimal(text, decimalPoint);
   if (!value) return std::nullopt;

@@ -23,6 +23,10 @@ double RoundHalfEven(double value);
 std::optional<std::int16_t> ParseInt16(std::string_view text, char decimalPoint = '.');
 /// Text -> 32-bit whole number, as ParseInt16.
 std::optional<std::int32_t> ParseInt32(std::string_view text, char decimalPoint = '.');
+/// Text -> the whole-number type of `out`, as ParseInt16; false, with `out`
+/// unchanged, when the text does not convert.
+bool ParseWholeInto(std::string_view text, std::int16_t& out, char decimalPoint = '.');
+bool ParseWholeInto(std::string_view text, std::int32_t& out, char decimalPoint = '.');
 /// Text -> single precision: parsed as double, rounded to the nearest float;
 /// nothing when the result is not finite (beyond the float range).
 std::optional<float> ParseSingle(std::string_view text, char decimalPoint = '.');

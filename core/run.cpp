@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -44,22 +45,12 @@ class SettingsConverter {
     }
   }
 
-  void Int16(std::string_view text, const char* label, std::int16_t& out) {
-    if (error) return;
-    if (auto value = ParseInt16(text, decimalPoint_)) {
-      out = *value;
-    } else {
-      error = std::string(label) + " must be a whole number from -32768 to 32767.";
-    }
-  }
-
-  void Int32(std::string_view text, const char* label, std::int32_t& out) {
-    if (error) return;
-    if (auto value = ParseInt32(text, decimalPoint_)) {
-      out = *value;
-    } else {
-      error = std::string(label) + " must be a whole number from -2147483648 to 2147483647.";
-    }
+  template <typename Int>
+  void Whole(std::string_view text, const char* label, Int& out) {
+    if (error || ParseWholeInto(text, out, decimalPoint_)) return;
+    error = std::string(label) + " must be a whole number from " +
+            std::to_string(std::numeric_limits<Int>::min()) + " to " +
+            std::to_string(std::numeric_limits<Int>::max()) + ".";
   }
 
   /// The buffer: the text as a double, divided by 4, rounded half to even to 16 bits.
@@ -97,6 +88,18 @@ RunOutcome InvalidInput(std::string detail) {
                  MessageIcon::Critical, std::move(detail));
 }
 
+/// Run's steps 1 to 4, shared with the input button's preload: a fresh table,
+/// then the whole file or nothing. The reason when nothing was read.
+std::optional<std::string> ReadInput(std::int32_t& count, PointTable& table,
+                                     const std::string& inputFile) {
+  RecreateTable(table);
+  if (inputFile.empty()) return "No input file was named.";
+  const ReadResult read = ReadAdvancedExport(inputFile, table, count);
+  if (read.ok && count > 0) return std::nullopt;
+  count = 0;
+  return read.reason.empty() ? inputFile + ": the file holds no records." : read.reason;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   namespace fs = std::filesystem;
   std::error_code error;
@@ -115,17 +118,17 @@ std::optional<std::string> ConvertRunSettings(const RunSettings& s, ConvertedSet
   c.Single(s.MC, "Standard Moisture Content (%)", out.TargetMoisture);
   c.Single(s.Density, "Test weight (lb/bu)", out.TestWeight);
   c.Buffer(s.SearchSize, "Search Size", out.BufferHalfWidth);
-  c.Int16(s.StartPassDelay, "Start Pass Delay", out.StartPassDelay);
-  c.Int16(s.EndPassDelay, "End Pass Delay", out.EndPassDelay);
+  c.Whole(s.StartPassDelay, "Start Pass Delay", out.StartPassDelay);
+  c.Whole(s.EndPassDelay, "End Pass Delay", out.EndPassDelay);
   c.Single(s.SDOutlier, "SD for Outlier Test", out.SDOutlier);
   c.Single(s.LowerLimit, "Lower Limit", out.LowerLimit);
   c.Single(s.UpperLimit, "Upper Limit", out.UpperLimit);
   c.Single(s.SearchX, "Search Neighborhood Size X", out.SearchX);
   c.Single(s.SearchY, "Search Neighborhood Size Y", out.SearchY);
   c.Single(s.SearchSD, "SD for Neighborhood", out.SearchSD);
-  c.Int16(s.NoPointsforValidSeg, "Minimum # of data points for a valid segment", out.MinimumPoints);
-  c.Int32(s.FEast, "False Easting", out.FalseEasting);
-  c.Int32(s.FNorth, "False Northing", out.FalseNorthing);
+  c.Whole(s.NoPointsforValidSeg, "Minimum # of data points for a valid segment", out.MinimumPoints);
+  c.Whole(s.FEast, "False Easting", out.FalseEasting);
+  c.Whole(s.FNorth, "False Northing", out.FalseNorthing);
   return c.error;
 }
 
@@ -178,13 +181,16 @@ std::array<std::int32_t, kCodeCount> CountCodes(const std::int32_t& count,
   return byCode;
 }
 
-std::string DescribeCounts(const RunCounts& counts) {
-  const std::int32_t retained = counts.ByCode[0];
+std::string RetainedPercent(const RunCounts& counts) {
   char share[32];
-  const double percent = counts.PointsRead > 0 ? 100.0 * retained / counts.PointsRead : 0.0;
+  const double percent = counts.PointsRead > 0 ? 100.0 * counts.ByCode[0] / counts.PointsRead : 0.0;
   const auto end = std::to_chars(share, share + sizeof share, percent, std::chars_format::fixed, 1);
+  return std::string(share, end.ptr);
+}
+
+std::string DescribeCounts(const RunCounts& counts) {
   std::string text = std::to_string(counts.PointsRead) + " points read, " +
-                     std::to_string(retained) + " retained (" + std::string(share, end.ptr) +
+                     std::to_string(counts.ByCode[0]) + " retained (" + RetainedPercent(counts) +
                      " %).";
   for (int code = 1; code < kCodeCount; ++code) {
     const std::int32_t n = counts.ByCode[static_cast<std::size_t>(code)];
@@ -197,14 +203,8 @@ std::string DescribeCounts(const RunCounts& counts) {
 
 RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings& settings,
                        Progress& progress) {
-  // Steps 1 to 4: a fresh table, then the whole file or nothing.
-  RecreateTable(table);
-  if (settings.InputFile.empty()) return InvalidInput("No input file was named.");
-  const ReadResult read = ReadAdvancedExport(settings.InputFile, table, count);
-  if (!read.ok || count == 0) {
-    count = 0;
-    return InvalidInput(read.reason.empty() ? settings.InputFile + ": the file holds no records."
-                                            : read.reason);
+  if (auto refused = ReadInput(count, table, settings.InputFile)) {
+    return InvalidInput(std::move(*refused));
   }
 
   ConvertedSettings s;
@@ -270,8 +270,8 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
   }
 
   // Step 12.
-  RunOutcome outcome = Message(RunStatus::Finished, "FINISH", "", MessageIcon::Information,
-                               DescribeCounts(counts));
+  RunOutcome outcome =
+      Message(RunStatus::Finished, "FINISH", "", MessageIcon::Information, DescribeCounts(counts));
   outcome.Counts = counts;
   return outcome;
 }
@@ -279,17 +279,9 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
 PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::string& inputFile,
                             const std::string& mc, const std::string& density, char decimalPoint) {
   PreloadOutcome outcome;
-  RecreateTable(table);
-  if (inputFile.empty()) {
+  if (auto refused = ReadInput(count, table, inputFile)) {
     outcome.Result = PreloadOutcome::Kind::InvalidInput;
-    outcome.Detail = "No input file was named.";
-    return outcome;
-  }
-  const ReadResult read = ReadAdvancedExport(inputFile, table, count);
-  if (!read.ok || count == 0) {
-    count = 0;
-    outcome.Result = PreloadOutcome::Kind::InvalidInput;
-    outcome.Detail = read.reason.empty() ? inputFile + ": the file holds no records." : read.reason;
+    outcome.Detail = std::move(*refused);
     return outcome;
   }
   const auto targetMoisture = ParseSingle(mc, decimalPoint);
@@ -306,6 +298,8 @@ PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::s
     outcome.Detail = error.what();
     return outcome;
   }
+  // Not the extent's minima: the button's scan starts from 100,000,000, the
+  // run's extent from 10,000,000, and a field beyond both must keep that difference.
   std::int32_t minEasting = 100000000;
   std::int32_t minNorthing = 100000000;
   for (std::int32_t i = 1; i <= count; ++i) {

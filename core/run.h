@@ -102,6 +102,10 @@ struct RunOutcome {
 RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings& settings,
                        Progress& progress = NoProgress());
 
+/// The share of the points read that was retained, in percent with one
+/// decimal ("80.8"; "0.0" when nothing was read).
+std::string RetainedPercent(const RunCounts& counts);
+
 /// The counts as a few lines for people: points read and retained, then each
 /// code that removed points, with its name. The detail of a finished run.
 std::string DescribeCounts(const RunCounts& counts);

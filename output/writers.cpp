@@ -117,6 +117,17 @@ int WriteAll(int fd, std::string_view contents) {
   return 0;
 }
 
+/// Easting and northing less their offsets, in `pattern`, with `separator`
+/// between them.
+void AppendCoordinates(std::string& out, const YieldPoint& point, const Offsets& offsets,
+                       std::string_view pattern, std::string_view separator) {
+  out += FormatPattern(Rescaled(point.Easting, offsets.easting, point, "Easting", "false easting"),
+                       pattern);
+  out += separator;
+  out += FormatPattern(
+      Rescaled(point.Northing, offsets.northing, point, "Northing", "false northing"), pattern);
+}
+
 }  // namespace
 
 std::string FormatBasicOutput(const std::string& title, const std::int32_t& count,
@@ -129,12 +140,7 @@ std::string FormatBasicOutput(const std::string& title, const std::int32_t& coun
   for (std::int32_t i = 1; i <= count; ++i) {
     const YieldPoint& point = table[i];
     if (point.RemovalCode > 0) continue;
-    out += FormatPattern(
-        Rescaled(point.Easting, offsets.easting, point, "Easting", "false easting"), "#######0");
-    out += "   ";
-    out += FormatPattern(
-        Rescaled(point.Northing, offsets.northing, point, "Northing", "false northing"),
-        "#######0");
+    AppendCoordinates(out, point, offsets, "#######0", "   ");
     out += "  ";
     AppendYield(out, point.Yield);
     out += "  ";
@@ -156,12 +162,7 @@ std::string FormatDetailedOutput(const std::string& title, const std::int32_t& c
                 "Distance", "LoadNo"});
   for (std::int32_t i = 1; i <= count; ++i) {
     const YieldPoint& point = table[i];
-    out += FormatPattern(
-        Rescaled(point.Easting, offsets.easting, point, "Easting", "false easting"), "##000000");
-    out += "  ";
-    out += FormatPattern(
-        Rescaled(point.Northing, offsets.northing, point, "Northing", "false northing"),
-        "##000000");
+    AppendCoordinates(out, point, offsets, "##000000", "  ");
     out += "  ";
     AppendYield(out, point.Yield);
     out += ' ';

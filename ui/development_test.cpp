@@ -1,9 +1,7 @@
 #include "ui/development_test.h"
 
-#include <cmath>
 #include <fstream>
 #include <limits>
-#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -28,14 +26,7 @@ class RecordReader {
   void Whole(int column, Int& out) {
     if (error) return;
     const ListItem& item = items_[first_ + static_cast<std::size_t>(column)];
-    if (const auto value = ParseDecimal(item.Text)) {
-      const double rounded = RoundHalfEven(*value);
-      if (rounded >= std::numeric_limits<Int>::min() &&
-          rounded <= std::numeric_limits<Int>::max()) {
-        out = static_cast<Int>(rounded);
-        return;
-      }
-    }
+    if (ParseWholeInto(item.Text, out)) return;
     Fail(item, column,
          "a whole number from " + std::to_string(std::numeric_limits<Int>::min()) + " to " +
              std::to_string(std::numeric_limits<Int>::max()));
