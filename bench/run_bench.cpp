@@ -19,7 +19,7 @@
 #include "checks/screening.h"
 #include "core/number_text.h"
 #include "core/point_table.h"
-#include "core/run.h"
+#include "run/run.h"
 #include "core/settings_files.h"
 #include "input/advanced_export.h"
 #include "input/blocks.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/number_text.h"
-#include "core/run.h"
+#include "run/run.h"
 #include "core/settings_files.h"
 
 namespace tarvik {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/number_text.h"
-#include "core/run.h"
+#include "run/run.h"
 #include "core/settings_files.h"
 
 namespace tarvik {

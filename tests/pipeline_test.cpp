@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/run.h"
+#include "run/run.h"
 #include "support/recording_progress.h"
 #include "tools/fieldsim.h"
 

@@ -8,7 +8,7 @@
 
 #include "core/point_table.h"
 #include "core/progress.h"
-#include "core/run.h"
+#include "run/run.h"
 #include "core/settings_files.h"
 
 class QCheckBox;

@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-#include "core/run.h"
+#include "run/run.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "core/run.h"
+#include "run/run.h"
 
 #include <charconv>
 #include <filesystem>
