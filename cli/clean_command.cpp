@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "core/number_text.h"
-#include "run/run.h"
 #include "core/settings_files.h"
+#include "run/run.h"
 
 namespace tarvik {
 
@@ -124,12 +124,8 @@ FileReport CleanOne(const std::string& input, const std::string& output, RunSett
   return {true, SummaryLine(input, output, outcome.Counts)};
 }
 
-}  // namespace
-
-int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-  CleanOptions o;
-  CLI::App app{"Cleans yield-monitor Advanced Export files and writes GSLIB files.",
-               "tarvik-clean"};
+/// Declares every option of tarvik-clean on `app`, writing into `o`.
+void AddCleanOptions(CLI::App& app, CleanOptions& o) {
   app.set_version_flag("--version", "tarvik-clean 0.1.0");
   app.add_option("INPUT", o.inputs, "Advanced Export files to clean")->required();
   app.add_option(
@@ -160,31 +156,29 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
   app.add_option("-o,--output", o.output, "Output file (one input only; default: INPUTout.txt)");
   app.add_option("--jobs", o.jobs, "Files to clean at once")->check(CLI::Range(1, 64));
   app.add_flag("--quiet", o.quiet, "Print errors only");
+}
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == 0) {
-      // --help and --version.
-      out << (e.get_name() == "CallForVersion" ? std::string(e.what()) + "\n" : app.help());
-      return 0;
-    }
-    err << "tarvik-clean: " << e.what() << "\nRun with --help for the options.\n";
-    return 2;
-  }
+/// Checks the options that CLI11 cannot check alone. Returns the usage
+/// error, or nothing when they fit together.
+std::optional<std::string> CheckOptionCombinations(const CleanOptions& o) {
   if (!o.output.empty() && o.inputs.size() != 1) {
-    err << "tarvik-clean: -o names one output file; give one input with it.\n";
-    return 2;
+    return "-o names one output file; give one input with it.";
   }
+  return std::nullopt;
+}
 
-  // The form's fields as the window fills them at start-up.
+/// The form's fields as the window fills them at start-up from the settings
+/// folder, with the options' values over them. On failure, writes the
+/// reason to `err` and sets `status` to the exit status.
+std::optional<RunSettings> BuildRunSettings(const CleanOptions& o, std::ostream& err, int& status) {
   const std::string folder = o.settingsFolder.empty() ? DefaultSettingsFolder() : o.settingsFolder;
   const CropFile crops = ReadCropFile(SettingsFilePath(folder, kCropFileName));
   const auto settingsError = [&](const std::string& error) {
     err << "tarvik-clean: " << error << "\nThe supplied crop.dat and criteria.dat are in "
         << TARVIK_SETTINGS_INSTALL_DIR << " (the settings folder of the source tree when not "
         << "installed); copy them to " << folder << " or name their folder with --settings.\n";
-    return 1;
+    status = 1;
+    return std::nullopt;
   };
   if (!crops.ok) return settingsError(crops.error);
   const CriteriaFile criteria = ReadCriteriaFile(SettingsFilePath(folder, kCriteriaFileName));
@@ -195,14 +189,16 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
         << o.crop << "\". Crops:";
     for (const CropRecord& record : crops.records) err << " \"" << record.Name << "\"";
     err << "\n";
-    return 2;
+    status = 2;
+    return std::nullopt;
   }
 
   auto startup = StartupSettings(*crop, criteria.values);
   if (!startup) {
     err << "tarvik-clean: the criteria file's SearchY (" << FormatGeneral(criteria.values.SearchY)
         << ") is not a whole number from -32768 to 32767 once rounded.\n";
-    return 1;
+    status = 1;
+    return std::nullopt;
   }
   RunSettings& s = *startup;
   const auto override = [](std::string& field, const std::optional<std::string>& text) {
@@ -225,26 +221,30 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
   s.Check1 = o.rescale;
   s.FEast = o.falseEasting.value_or("0");
   s.FNorth = o.falseNorthing.value_or("0");
+  return startup;
+}
 
+/// Cleans every input with `settings`, `jobs` files at once. The reports
+/// keep the order of the inputs.
+std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& settings) {
   std::vector<std::string> outputs;
   for (const std::string& input : o.inputs) {
     outputs.push_back(o.output.empty() ? DeriveOutputName(input) : o.output);
   }
   const std::vector<std::optional<std::string>> clashes = OutputClashes(o.inputs, outputs);
 
-  // Each file is cleaned on its own table; reports keep the order of the inputs.
+  // Each file is cleaned on its own table.
   std::vector<FileReport> reports(o.inputs.size());
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i = next++; i < o.inputs.size(); i = next++) {
       const std::string& input = o.inputs[i];
-      const std::string& output = outputs[i];
       if (clashes[i]) {
         reports[i] = {false, *clashes[i]};
         continue;
       }
       try {
-        reports[i] = CleanOne(input, output, s, o);
+        reports[i] = CleanOne(input, outputs[i], settings, o);
       } catch (const std::exception& e) {
         reports[i] = {false, input + ": " + e.what()};
       }
@@ -259,9 +259,37 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
     for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
     for (std::thread& thread : pool) thread.join();
   }
+  return reports;
+}
+
+}  // namespace
+
+int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  CleanOptions o;
+  CLI::App app{"Cleans yield-monitor Advanced Export files and writes GSLIB files.",
+               "tarvik-clean"};
+  AddCleanOptions(app, o);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) {
+      // --help and --version.
+      out << (e.get_name() == "CallForVersion" ? std::string(e.what()) + "\n" : app.help());
+      return 0;
+    }
+    err << "tarvik-clean: " << e.what() << "\nRun with --help for the options.\n";
+    return 2;
+  }
+  if (const auto usage = CheckOptionCombinations(o)) {
+    err << "tarvik-clean: " << *usage << "\n";
+    return 2;
+  }
 
   int status = 0;
-  for (const FileReport& report : reports) {
+  const std::optional<RunSettings> settings = BuildRunSettings(o, err, status);
+  if (!settings) return status;
+
+  for (const FileReport& report : CleanFiles(o, *settings)) {
     if (report.ok) {
       if (!o.quiet) out << report.line << "\n";
     } else {
