@@ -14,6 +14,8 @@
 
 #include "core/number_text.h"
 #include "core/settings_files.h"
+#include "input/yield_import.h"
+#include "output/export_writer.h"
 #include "run/run.h"
 
 namespace tarvik {
@@ -35,6 +37,9 @@ struct CleanOptions {
   std::string output;
   int jobs = 1;
   bool quiet = false;
+  std::string inputFormat = "advanced";  // "advanced" or "detect"
+  std::string headerCodes;               // HARVEST,UP for detect; empty: detected
+  std::string writeAdvanced;             // where to write what was read, 17 items
 };
 
 /// What one file came to: its summary line or its error line.
@@ -44,7 +49,7 @@ struct FileReport {
 };
 
 std::string SummaryLine(const std::string& input, const std::string& output,
-                        const RunCounts& counts) {
+                        const RunCounts& counts, const std::string& layout) {
   std::ostringstream line;
   const std::int32_t retained = counts.ByCode[0];
   line << input << " -> " << output << ": " << counts.PointsRead << " points read, " << retained
@@ -52,6 +57,7 @@ std::string SummaryLine(const std::string& input, const std::string& output,
   for (int code = 1; code < kCodeCount; ++code) {
     line << ' ' << code << ':' << counts.ByCode[static_cast<std::size_t>(code)];
   }
+  if (!layout.empty()) line << "; read as " << layout;
   return line.str();
 }
 
@@ -108,12 +114,19 @@ FileReport CleanOne(const std::string& input, const std::string& output, RunSett
   if (output.empty()) {
     return {false, input + ": cannot derive an output name from so short a path; give -o FILE."};
   }
+  if (!options.writeAdvanced.empty()) {
+    const std::string key = PathKey(options.writeAdvanced);
+    if (key == PathKey(input) || key == PathKey(output)) {
+      return {false, input + ": Error Output File: " + options.writeAdvanced +
+                         " is the input or the output file; it is not overwritten."};
+    }
+  }
   auto table = std::make_unique<PointTable>();
   std::int32_t count = 0;
   if (options.rescale && (!options.falseEasting || !options.falseNorthing)) {
     // The input browse button's proposal: the smallest easting and northing.
-    const PreloadOutcome preload =
-        PreloadInput(count, *table, input, settings.MC, settings.Density);
+    const PreloadOutcome preload = PreloadInput(count, *table, input, settings.MC, settings.Density,
+                                                '.', settings.Format, settings.HeaderCodes);
     if (preload.Result == PreloadOutcome::Kind::Loaded) {
       if (!options.falseEasting) settings.FEast = std::to_string(preload.FEast);
       if (!options.falseNorthing) settings.FNorth = std::to_string(preload.FNorth);
@@ -121,7 +134,15 @@ FileReport CleanOne(const std::string& input, const std::string& output, RunSett
   }
   const RunOutcome outcome = RunPipeline(count, *table, settings);
   if (outcome.Status != RunStatus::Finished) return {false, ErrorLine(input, outcome)};
-  return {true, SummaryLine(input, output, outcome.Counts)};
+  if (!options.writeAdvanced.empty()) {
+    // The table keeps the 17 items as read, in file order, after the run.
+    try {
+      WriteAdvancedExport(options.writeAdvanced, count, *table);
+    } catch (const std::exception& error) {
+      return {false, input + ": Error Output File: " + error.what()};
+    }
+  }
+  return {true, SummaryLine(input, output, outcome.Counts, outcome.InputLayout)};
 }
 
 /// Declares every option of tarvik-clean on `app`, writing into `o`.
@@ -156,6 +177,16 @@ void AddCleanOptions(CLI::App& app, CleanOptions& o) {
   app.add_option("-o,--output", o.output, "Output file (one input only; default: INPUTout.txt)");
   app.add_option("--jobs", o.jobs, "Files to clean at once")->check(CLI::Range(1, 64));
   app.add_flag("--quiet", o.quiet, "Print errors only");
+  app.add_option("--input-format", o.inputFormat,
+                 "advanced: the 17-item Advanced Export only; detect: also 16 and 15 items and "
+                 "delimited files with a heading line, layout and header codes detected")
+      ->check(CLI::IsMember({"advanced", "detect"}))
+      ->capture_default_str();
+  app.add_option("--header-codes", o.headerCodes,
+                 "With detect: the file's header codes for harvesting and header up, "
+                 "such as 1,0 (default: detected)");
+  app.add_option("--write-advanced", o.writeAdvanced,
+                 "Also write what was read as a 17-item Advanced Export file (one input only)");
 }
 
 /// Checks the options that CLI11 cannot check alone. Returns the usage
@@ -163,6 +194,16 @@ void AddCleanOptions(CLI::App& app, CleanOptions& o) {
 std::optional<std::string> CheckOptionCombinations(const CleanOptions& o) {
   if (!o.output.empty() && o.inputs.size() != 1) {
     return "-o names one output file; give one input with it.";
+  }
+  if (!o.writeAdvanced.empty() && o.inputs.size() != 1) {
+    return "--write-advanced names one file; give one input with it.";
+  }
+  if (!o.headerCodes.empty()) {
+    if (o.inputFormat != "detect") return "--header-codes needs --input-format detect.";
+    if (!ParseHeaderCodes(o.headerCodes)) {
+      return "--header-codes takes two different whole numbers, the harvesting code first, "
+             "such as 1,0.";
+    }
   }
   return std::nullopt;
 }
@@ -221,6 +262,8 @@ std::optional<RunSettings> BuildRunSettings(const CleanOptions& o, std::ostream&
   s.Check1 = o.rescale;
   s.FEast = o.falseEasting.value_or("0");
   s.FNorth = o.falseNorthing.value_or("0");
+  s.Format = o.inputFormat == "detect" ? InputFormat::Detect : InputFormat::AdvancedExport;
+  s.HeaderCodes = o.headerCodes;
   return startup;
 }
 

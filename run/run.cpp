@@ -18,6 +18,7 @@
 #include "input/segments.h"
 #include "input/utm.h"
 #include "input/yield.h"
+#include "input/yield_import.h"
 #include "output/writers.h"
 
 namespace tarvik {
@@ -88,12 +89,39 @@ RunOutcome InvalidInput(std::string detail) {
                  MessageIcon::Critical, std::move(detail));
 }
 
+/// The header codes chosen for the importer; `error` set when the text names none.
+std::optional<HeaderCodes> ChosenHeaderCodes(InputFormat format, const std::string& text,
+                                             bool& error) {
+  error = false;
+  if (format != InputFormat::Detect || text.empty()) return std::nullopt;
+  auto codes = ParseHeaderCodes(text);
+  error = !codes;
+  return codes;
+}
+
+constexpr const char* kHeaderCodesError =
+    "Header codes must be two different whole numbers, the harvesting code first, such as 33,32.";
+
 /// Run's steps 1 to 4, shared with the input button's preload: a fresh table,
-/// then the whole file or nothing. The reason when nothing was read.
+/// then the whole file or nothing. The reason when nothing was read. With
+/// the importer, `layout` receives what it detected, and a reason says it.
 std::optional<std::string> ReadInput(std::int32_t& count, PointTable& table,
-                                     const std::string& inputFile) {
+                                     const std::string& inputFile,
+                                     InputFormat format = InputFormat::AdvancedExport,
+                                     const std::optional<HeaderCodes>& codes = std::nullopt,
+                                     std::string* layout = nullptr) {
   RecreateTable(table);
   if (inputFile.empty()) return "No input file was named.";
+  if (format == InputFormat::Detect) {
+    const ImportResult imported = ReadYieldExport(inputFile, table, count, codes);
+    if (layout != nullptr) *layout = imported.layout;
+    if (imported.ok && count > 0) return std::nullopt;
+    count = 0;
+    std::string reason =
+        imported.reason.empty() ? inputFile + ": the file holds no records." : imported.reason;
+    if (!imported.layout.empty()) reason += " (layout detected: " + imported.layout + ")";
+    return reason;
+  }
   const ReadResult read = ReadAdvancedExport(inputFile, table, count);
   if (read.ok && count > 0) return std::nullopt;
   count = 0;
@@ -203,8 +231,17 @@ std::string DescribeCounts(const RunCounts& counts) {
 
 RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings& settings,
                        Progress& progress) {
-  if (auto refused = ReadInput(count, table, settings.InputFile)) {
-    return InvalidInput(std::move(*refused));
+  bool badCodes = false;
+  const auto codes = ChosenHeaderCodes(settings.Format, settings.HeaderCodes, badCodes);
+  if (badCodes) {
+    return Message(RunStatus::SettingError, kHeaderCodesError, kSettingsTitle,
+                   MessageIcon::Critical);
+  }
+  std::string layout;
+  if (auto refused = ReadInput(count, table, settings.InputFile, settings.Format, codes, &layout)) {
+    RunOutcome refusal = InvalidInput(std::move(*refused));
+    refusal.InputLayout = layout;
+    return refusal;
   }
 
   ConvertedSettings s;
@@ -273,13 +310,24 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
   RunOutcome outcome =
       Message(RunStatus::Finished, "FINISH", "", MessageIcon::Information, DescribeCounts(counts));
   outcome.Counts = counts;
+  if (!layout.empty()) {
+    outcome.Detail = "Read as " + layout + ".\n" + outcome.Detail;
+    outcome.InputLayout = layout;
+  }
   return outcome;
 }
 
 PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::string& inputFile,
-                            const std::string& mc, const std::string& density, char decimalPoint) {
+                            const std::string& mc, const std::string& density, char decimalPoint,
+                            InputFormat format, const std::string& headerCodes) {
   PreloadOutcome outcome;
-  if (auto refused = ReadInput(count, table, inputFile)) {
+  bool badCodes = false;
+  const auto codes = ChosenHeaderCodes(format, headerCodes, badCodes);
+  if (badCodes) {
+    outcome.Detail = kHeaderCodesError;
+    return outcome;
+  }
+  if (auto refused = ReadInput(count, table, inputFile, format, codes)) {
     outcome.Result = PreloadOutcome::Kind::InvalidInput;
     outcome.Detail = std::move(*refused);
     return outcome;

@@ -14,6 +14,10 @@
 
 namespace tarvik {
 
+/// Which reader a run uses: the strict Advanced Export reader, or the
+/// importer that detects the layout of other yield exports.
+enum class InputFormat { AdvancedExport, Detect };
+
 /// The settings of one run: the texts of the main form's fields, converted
 /// when the run needs them. Names are those of the form's controls.
 struct RunSettings {
@@ -37,6 +41,8 @@ struct RunSettings {
   std::string FEast = "0";          // false easting, m
   std::string FNorth = "0";         // false northing, m
   char DecimalPoint = '.';          // decimal separator of the texts above
+  InputFormat Format = InputFormat::AdvancedExport;  // "Other Yield Export": Detect
+  std::string HeaderCodes;  // Detect only: "HARVEST,UP" codes of the file; empty: detected
 };
 
 /// Every setting of a run converted to the type its stage takes.
@@ -94,6 +100,7 @@ struct RunOutcome {
   MessageIcon Icon = MessageIcon::Information;
   std::string Detail;  // the reader's reason (file, line, item), or a finished run's counts
   RunCounts Counts;
+  std::string InputLayout;  // Detect: the layout and header codes found; else empty
 };
 
 /// The Run button: recreates the table, reads, derives, checks and writes
@@ -128,9 +135,12 @@ struct PreloadOutcome {
 
 /// The input browse button's preload: read, yield with `mc` and `density`
 /// texts, segments, UTM; the smallest easting and northing of the points.
+/// `format` and `headerCodes` choose the reader as RunSettings does.
 PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::string& inputFile,
                             const std::string& mc, const std::string& density,
-                            char decimalPoint = '.');
+                            char decimalPoint = '.',
+                            InputFormat format = InputFormat::AdvancedExport,
+                            const std::string& headerCodes = {});
 
 /// The output name the browse button derives from an input path: the path
 /// less its last 4 characters, then "out.txt". Empty when the path is shorter.
