@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include "core/number_text.h"
+#include "input/yield_import.h"
 #include "ui/logo.h"
 #include "ui/services.h"
 
@@ -41,6 +42,9 @@ constexpr const char* kRefusedMoisture = "Please insert a non-negative value";
 constexpr const char* kSettingsErrorTitle = "Error Settings File";
 constexpr const char* kInvalidInputText = "Invalid Input File";
 constexpr const char* kInvalidInputTitle = "Error Input File";
+constexpr const char* kAutomaticCodes = "Automatic";
+constexpr const char* kHeaderCodesText =
+    "Header codes must be two different whole numbers, the harvesting code first, such as 33,32.";
 
 QString Text(const std::string& text) {
   return QString::fromStdString(text);
@@ -253,7 +257,32 @@ QWidget* Tarvik::BuildFilesPage() {
   InputFileFormat_ = Frame(page, "InputFileFormat", QStringLiteral("Input File Format"));
   Option1_ = new QRadioButton(QStringLiteral("Advanced Export Format"), InputFileFormat_);
   Option1_->setObjectName(QStringLiteral("Option1"));
-  (new QVBoxLayout(InputFileFormat_))->addWidget(Option1_, 0, Qt::AlignTop);
+  Option2_ =
+      new QRadioButton(QStringLiteral("Other Yield Export (detect layout)"), InputFileFormat_);
+  Option2_->setObjectName(QStringLiteral("Option2"));
+  // The file's own header codes, harvesting first; only the importer uses them.
+  HeaderCodes_ = new QComboBox(InputFileFormat_);
+  HeaderCodes_->setObjectName(QStringLiteral("HeaderCodes"));
+  HeaderCodes_->setEditable(true);
+  HeaderCodes_->setInsertPolicy(QComboBox::NoInsert);
+  HeaderCodes_->addItems({QString::fromLatin1(kAutomaticCodes), QStringLiteral("33,32"),
+                          QStringLiteral("1,0"), QStringLiteral("33,1")});
+  HeaderCodes_->setToolTip(
+      QStringLiteral("The file's header status codes for harvesting and header up, such as "
+                     "1,0; Automatic reads 1/0 and 33/32 by themselves"));
+  HeaderCodes_->setEnabled(false);
+  auto* codes = new QHBoxLayout;
+  codes->setContentsMargins(20, 0, 0, 0);
+  codes->addWidget(
+      Caption(InputFileFormat_, QStringLiteral("Header codes (harvesting, up)"), HeaderCodes_));
+  codes->addWidget(HeaderCodes_);
+  codes->addStretch();
+  auto* inputs = new QVBoxLayout(InputFileFormat_);
+  inputs->addWidget(Option1_);
+  inputs->addWidget(Option2_);
+  inputs->addLayout(codes);
+  inputs->addStretch();
+  connect(Option2_, &QRadioButton::toggled, HeaderCodes_, &QComboBox::setEnabled);
 
   OutputFormat_ = Frame(page, "OutputFormat", QStringLiteral("Output File Format"));
   Option3_ = new QRadioButton(QStringLiteral("Cleaned Data Only"), OutputFormat_);
@@ -501,6 +530,10 @@ RunSettings Tarvik::CurrentSettings() const {
   s.FEast = FEast_->text().toStdString();
   s.FNorth = FNorth_->text().toStdString();
   s.DecimalPoint = DecimalPoint();
+  if (Option2_->isChecked()) {
+    s.Format = InputFormat::Detect;
+    s.HeaderCodes = ChosenHeaderCodes().toStdString();
+  }
   return s;
 }
 
@@ -535,12 +568,19 @@ void Tarvik::Command4_Click() {
   OutputFile_->setText(Text(output));
   repaint();
 
+  if (Option2_->isChecked() && !ChosenHeaderCodes().isEmpty() &&
+      !ParseHeaderCodes(ChosenHeaderCodes().toStdString())) {
+    // Run says the same about these codes; the file cannot be read without them.
+    messages_.Show(this, FromOutcome(kHeaderCodesText, "Error in Settings", MessageIcon::Critical,
+                                     std::string()));
+    return InputRecovery();
+  }
   PreloadOutcome preload;
   try {
     BusyCursor busy;
-    preload =
-        PreloadInput(count_, *table_, InputFile_->text().toStdString(), MC_->text().toStdString(),
-                     Density_->text().toStdString(), DecimalPoint());
+    const RunSettings settings = CurrentSettings();
+    preload = PreloadInput(count_, *table_, settings.InputFile, settings.MC, settings.Density,
+                           settings.DecimalPoint, settings.Format, settings.HeaderCodes);
   } catch (const std::exception&) {
     preload.Result = PreloadOutcome::Kind::Failed;
   }
@@ -556,6 +596,12 @@ void Tarvik::Command4_Click() {
     case PreloadOutcome::Kind::Failed:
       return InputRecovery();
   }
+}
+
+QString Tarvik::ChosenHeaderCodes() const {
+  const QString text = HeaderCodes_->currentText().trimmed();
+  return text.compare(QString::fromLatin1(kAutomaticCodes), Qt::CaseInsensitive) == 0 ? QString()
+                                                                                      : text;
 }
 
 void Tarvik::InputRecovery() {

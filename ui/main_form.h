@@ -93,6 +93,8 @@ class Tarvik : public QWidget, public Progress {
 
   /// The settings of a run, from the fields' texts.
   RunSettings CurrentSettings() const;
+  /// The header codes chosen for the importer; empty for automatic.
+  QString ChosenHeaderCodes() const;
   void ApplyCrop(const CropRecord& crop);
   void ShowSettingsError(const std::string& problem);
   /// MC_Validate for a move of the focus out of MC; true when it may leave.
@@ -134,6 +136,8 @@ class Tarvik : public QWidget, public Progress {
   QToolButton* Command5_ = nullptr;
   QGroupBox* InputFileFormat_ = nullptr;
   QRadioButton* Option1_ = nullptr;
+  QRadioButton* Option2_ = nullptr;   // "Other Yield Export (detect layout)"
+  QComboBox* HeaderCodes_ = nullptr;  // the importer's header codes, or "Automatic"
   QGroupBox* OutputFormat_ = nullptr;
   QRadioButton* Option3_ = nullptr;
   QRadioButton* Option4_ = nullptr;
