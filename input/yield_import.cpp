@@ -576,8 +576,8 @@ ImportResult Refuse(std::int32_t& count, std::string reason, std::string layout 
   return result;
 }
 
-/// Reads the records of `layout` from `contents`, starting after line `line`
-/// (whose end is at `start`).
+/// Reads the records of `layout` from `contents`, from offset `start`, which
+/// begins line `layout.firstRecordLine`; then maps the header codes.
 ImportResult ReadRecords(std::string_view contents, std::size_t start, const Layout& layout,
                          const Reasons& reasons, const std::optional<HeaderCodes>& codes,
                          PointTable& table, std::int32_t& count) {

@@ -21,6 +21,10 @@ struct HeaderCodes {
   friend bool operator==(const HeaderCodes&, const HeaderCodes&) = default;
 };
 
+/// What is wrong with header codes that ParseHeaderCodes does not take.
+inline constexpr const char* kHeaderCodesError =
+    "Header codes must be two different whole numbers, the harvesting code first, such as 33,32.";
+
 /// "HARVEST,UP": two different whole numbers from -32768 to 32767 (blanks
 /// around them allowed). Nothing for any other text.
 std::optional<HeaderCodes> ParseHeaderCodes(std::string_view text);

@@ -99,9 +99,6 @@ std::optional<HeaderCodes> ChosenHeaderCodes(InputFormat format, const std::stri
   return codes;
 }
 
-constexpr const char* kHeaderCodesError =
-    "Header codes must be two different whole numbers, the harvesting code first, such as 33,32.";
-
 /// Run's steps 1 to 4, shared with the input button's preload: a fresh table,
 /// then the whole file or nothing. The reason when nothing was read. With
 /// the importer, `layout` receives what it detected, and a reason says it.

@@ -43,8 +43,6 @@ constexpr const char* kSettingsErrorTitle = "Error Settings File";
 constexpr const char* kInvalidInputText = "Invalid Input File";
 constexpr const char* kInvalidInputTitle = "Error Input File";
 constexpr const char* kAutomaticCodes = "Automatic";
-constexpr const char* kHeaderCodesText =
-    "Header codes must be two different whole numbers, the harvesting code first, such as 33,32.";
 
 QString Text(const std::string& text) {
   return QString::fromStdString(text);
@@ -571,7 +569,7 @@ void Tarvik::Command4_Click() {
   if (Option2_->isChecked() && !ChosenHeaderCodes().isEmpty() &&
       !ParseHeaderCodes(ChosenHeaderCodes().toStdString())) {
     // Run says the same about these codes; the file cannot be read without them.
-    messages_.Show(this, FromOutcome(kHeaderCodesText, "Error in Settings", MessageIcon::Critical,
+    messages_.Show(this, FromOutcome(kHeaderCodesError, "Error in Settings", MessageIcon::Critical,
                                      std::string()));
     return InputRecovery();
   }
