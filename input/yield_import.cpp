@@ -41,7 +41,7 @@ enum class Target {
   GPSStatus,
   PDOP,
   Elevation,
-  Variety,
+  Variety
 };
 
 enum class Kind { Coordinate, Single, Int16, Int32, Text };
@@ -50,27 +50,31 @@ struct TargetInfo {
   const char* name;     // name of the item in reasons
   const char* meaning;  // what the column holds, in reasons about a missing column
   Kind kind;
+  float YieldPoint::*single = nullptr;  // the field that keeps it, by kind
+  std::int16_t YieldPoint::*int16 = nullptr;
+  std::int32_t YieldPoint::*int32 = nullptr;
+  std::string YieldPoint::*text = nullptr;
 };
 
 constexpr std::array<TargetInfo, 18> kTargets = {{
     {"Longitude", "the longitude", Kind::Coordinate},
     {"Latitude", "the latitude", Kind::Coordinate},
-    {"GrainFlow", "the grain flow", Kind::Single},
-    {"GPSTime", "the GPS time", Kind::Int32},
-    {"GPSInterval", "the logging interval", Kind::Int16},
-    {"Distance", "the distance", Kind::Int16},
-    {"Swath", "the swath", Kind::Int16},
-    {"Moisture", "the moisture", Kind::Single},
-    {"HeaderStatus", "the header status", Kind::Int16},
-    {"PassNo", "the pass number", Kind::Int16},
-    {"SerialNo", "the serial number", Kind::Text},
-    {"FieldID", "the field", Kind::Text},
-    {"LoadNo", "the load", Kind::Text},
-    {"GrainType", "the grain type", Kind::Text},
-    {"GPSStatus", "the GPS status", Kind::Int16},
-    {"PDOP", "the PDOP", Kind::Int16},
-    {"Elevation", "the elevation", Kind::Single},
-    {"Variety", "the variety", Kind::Text},
+    {"GrainFlow", "the grain flow", Kind::Single, &YieldPoint::GrainFlow},
+    {"GPSTime", "the GPS time", Kind::Int32, nullptr, nullptr, &YieldPoint::GPSTime},
+    {"GPSInterval", "the logging interval", Kind::Int16, nullptr, &YieldPoint::GPSInterval},
+    {"Distance", "the distance", Kind::Int16, nullptr, &YieldPoint::Distance},
+    {"Swath", "the swath", Kind::Int16, nullptr, &YieldPoint::Swath},
+    {"Moisture", "the moisture", Kind::Single, &YieldPoint::Moisture},
+    {"HeaderStatus", "the header status", Kind::Int16, nullptr, &YieldPoint::HeaderStatus},
+    {"PassNo", "the pass number", Kind::Int16, nullptr, &YieldPoint::PassNo},
+    {"SerialNo", "the serial number", Kind::Text, nullptr, nullptr, nullptr, &YieldPoint::SerialNo},
+    {"FieldID", "the field", Kind::Text, nullptr, nullptr, nullptr, &YieldPoint::FieldID},
+    {"LoadNo", "the load", Kind::Text, nullptr, nullptr, nullptr, &YieldPoint::LoadNo},
+    {"GrainType", "the grain type", Kind::Text, nullptr, nullptr, nullptr, &YieldPoint::GrainType},
+    {"GPSStatus", "the GPS status", Kind::Int16, nullptr, &YieldPoint::GPSStatus},
+    {"PDOP", "the PDOP", Kind::Int16, nullptr, &YieldPoint::PDOP},
+    {"Elevation", "the elevation", Kind::Single, &YieldPoint::Elevation},
+    {"Variety", "the variety", Kind::Text},  // read, not kept
 }};
 
 const TargetInfo& Info(Target target) {
@@ -235,26 +239,12 @@ bool ToWhole(double value, Int& out) {
 /// item, when the text is not of the item's type.
 std::optional<std::string> StoreItem(Target target, std::string_view text, YieldPoint& point,
                                      std::array<double, 2>& coordinates) {
-  const Kind kind = Info(target).kind;
-  switch (target) {
-    case Target::SerialNo:
-      point.SerialNo = std::string(text);
-      return std::nullopt;
-    case Target::FieldID:
-      point.FieldID = std::string(text);
-      return std::nullopt;
-    case Target::LoadNo:
-      point.LoadNo = std::string(text);
-      return std::nullopt;
-    case Target::GrainType:
-      point.GrainType = std::string(text);
-      return std::nullopt;
-    case Target::Variety:
-      return std::nullopt;
-    default:
-      break;
+  const TargetInfo& info = Info(target);
+  if (info.kind == Kind::Text) {
+    if (info.text != nullptr) point.*info.text = std::string(text);
+    return std::nullopt;
   }
-  const bool whole = kind == Kind::Int16 || kind == Kind::Int32;
+  const bool whole = info.kind == Kind::Int16 || info.kind == Kind::Int32;
   double value = 0;
   switch (ReadNumber(text, value)) {
     case NumberStatus::Ok:
@@ -264,59 +254,29 @@ std::optional<std::string> StoreItem(Target target, std::string_view text, Yield
     case NumberStatus::NotANumber:
       return Quoted(text) + (whole ? " is not a whole number" : " is not a number");
     case NumberStatus::OutOfRange:
-      return std::string(text) + RangeText(kind);
+      return std::string(text) + RangeText(info.kind);
   }
-  std::int16_t* int16 = nullptr;
-  float* single = nullptr;
-  switch (target) {
-    case Target::Longitude:
-      coordinates[0] = value;
-      return std::nullopt;
-    case Target::Latitude:
-      coordinates[1] = value;
-      return std::nullopt;
-    case Target::GPSTime:
-      if (!ToWhole(value, point.GPSTime)) return std::string(text) + RangeText(kind);
-      return std::nullopt;
-    case Target::GrainFlow:
-      single = &point.GrainFlow;
+  bool inRange = true;
+  switch (info.kind) {
+    case Kind::Coordinate:
+      coordinates[target == Target::Longitude ? 0 : 1] = value;
       break;
-    case Target::Moisture:
-      single = &point.Moisture;
+    case Kind::Single:
+      point.*info.single = static_cast<float>(value);
+      if (!std::isfinite(point.*info.single)) {
+        return std::string(text) + " is beyond the single-precision range";
+      }
       break;
-    case Target::Elevation:
-      single = &point.Elevation;
+    case Kind::Int16:
+      inRange = ToWhole(value, point.*info.int16);
       break;
-    case Target::GPSInterval:
-      int16 = &point.GPSInterval;
+    case Kind::Int32:
+      inRange = ToWhole(value, point.*info.int32);
       break;
-    case Target::Distance:
-      int16 = &point.Distance;
+    case Kind::Text:
       break;
-    case Target::Swath:
-      int16 = &point.Swath;
-      break;
-    case Target::HeaderStatus:
-      int16 = &point.HeaderStatus;
-      break;
-    case Target::PassNo:
-      int16 = &point.PassNo;
-      break;
-    case Target::GPSStatus:
-      int16 = &point.GPSStatus;
-      break;
-    case Target::PDOP:
-      int16 = &point.PDOP;
-      break;
-    default:
-      return std::nullopt;
   }
-  if (single != nullptr) {
-    *single = static_cast<float>(value);
-    if (!std::isfinite(*single)) return std::string(text) + " is beyond the single-precision range";
-  } else if (!ToWhole(value, *int16)) {
-    return std::string(text) + RangeText(kind);
-  }
+  if (!inRange) return std::string(text) + RangeText(info.kind);
   return std::nullopt;
 }
 
