@@ -13,10 +13,12 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "checks/ordering.h"
 #include "run/run.h"
+#include "run/stage_checks.h"
 #include "tools/fieldsim.h"
 
 namespace tarvik {
@@ -277,6 +279,28 @@ TEST_F(PropertyTest, TwoRunsAndADecimalCommaLocaleGiveTheSameBytes) {
       EXPECT_EQ(comma, first);
     }
   }
+}
+
+TEST(StageChecksDeathTest, ADebugBuildStopsAtTheStageThatBrokeTheTable) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "the stage checks exist in debug builds only";
+#else
+  const auto table = std::make_unique<PointTable>();
+  const std::int32_t count = 3;
+  for (std::int32_t i = 1; i <= count; ++i) (*table)[i].ID = i;
+  (*table)[2].RemovalCode = 4;
+  StageChecks checks;
+  checks.After("one", count, *table, true);
+  std::swap((*table)[1], (*table)[3]);
+  checks.After("a regrouping", count, *table, false);
+  EXPECT_DEATH(checks.After("a stage", count, *table, true), "After a stage: the file order");
+  std::swap((*table)[1], (*table)[3]);
+  (*table)[3].ID = 2;
+  EXPECT_DEATH(checks.After("a stage", count, *table, false), "IDs are no longer 1 to the count");
+  (*table)[3].ID = 3;
+  (*table)[2].RemovalCode = 0;
+  EXPECT_DEATH(checks.After("a stage", count, *table, true), "a code was set back to 0");
+#endif
 }
 
 }  // namespace
