@@ -175,5 +175,26 @@ TEST_F(GoldenRunTest, GeneratedFieldsGiveTheSameDetailedFiles) {
   }
 }
 
+TEST_F(GoldenRunTest, AnOutlierAboveTheUpperLimitKeepsTheOutlierCode) {
+  // The distribution check runs before the maximum-yield check: a grain
+  // flow spike gives a yield above the limit too, and must keep code 4.
+  FieldSimOptions options;
+  options.Seed = 31;
+  options.Points = 2500;
+  RunSettings settings = SuppliedSettings();
+  settings.InputFile = Generated(options).string();
+  settings.OutputFile = (folder_ / "out.txt").string();
+  settings.UpperLimit = "240";
+  auto table = std::make_unique<PointTable>();
+  std::int32_t count = 0;
+  ASSERT_EQ(RunPipeline(count, *table, settings).Status, RunStatus::Finished);
+  int outliersAboveTheLimit = 0;
+  for (std::int32_t i = 1; i <= count; ++i) {
+    const YieldPoint& point = (*table)[i];
+    if (point.RemovalCode == 4 && point.Yield > 240) ++outliersAboveTheLimit;
+  }
+  EXPECT_GT(outliersAboveTheLimit, 0);
+}
+
 }  // namespace
 }  // namespace tarvik
