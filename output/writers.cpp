@@ -18,6 +18,7 @@
 #include "core/errors.h"
 #include "core/number_text.h"
 #include "output/number_format.h"
+#include "output/temporary_files.h"
 
 namespace tarvik {
 
@@ -208,22 +209,29 @@ void WriteFileAtomically(const std::string& path, const std::string& contents) {
   std::mt19937_64 random(seed);
   // Created with O_EXCL and mode 0666, so the kernel applies the umask and the
   // finished file gets the usual mode of a new file.
+  // Each name is remembered before the file exists, so that a signal that
+  // stops the program removes the file (see temporary_files.h).
   std::string temporary;
   int fd = -1;
+  int slot = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temporary = TemporaryName(path, random);
+    slot = RememberTemporaryFile(temporary);
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) ThrowOutputError(path, errno);
+    if (fd < 0) {
+      const int openError = errno;
+      ForgetTemporaryFile(slot);
+      if (openError != EEXIST) ThrowOutputError(path, openError);
+    }
   }
   if (fd < 0) ThrowOutputError(path, EEXIST);
 
   int error = WriteAll(fd, contents);
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    ThrowOutputError(path, error);
-  }
+  if (error != 0) ::unlink(temporary.c_str());
+  ForgetTemporaryFile(slot);
+  if (error != 0) ThrowOutputError(path, error);
 }
 
 }  // namespace tarvik

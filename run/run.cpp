@@ -20,6 +20,7 @@
 #include "input/yield.h"
 #include "input/yield_import.h"
 #include "output/writers.h"
+#include "run/stage_checks.h"
 
 namespace tarvik {
 
@@ -249,6 +250,7 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
   RunCounts counts;
   counts.PointsRead = count;
   bool grouped = false;  // between SortByBlocks and RestoreInputOrder
+  StageChecks checks;    // debug builds only
   try {
     // Steps 5 to 9: the derived fields.
     ComputeYield(count, table, s.TargetMoisture, s.TestWeight);
@@ -256,6 +258,7 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
     FieldExtent extent = ConvertCoordinates(count, table);
     WidenFieldExtent(extent);
     AssignBlocks(count, table, extent, s.BufferHalfWidth);
+    checks.After("the derived fields", count, table, true);
 
     // Step 10: the checks in their fixed order.
     CheckHeaderStatus(count, table, progress);
@@ -264,14 +267,19 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
     CheckVariableDistribution(count, table, s.SDOutlier, progress);
     CheckMinimumYield(count, table, s.LowerLimit, progress);
     CheckMaximumYield(count, table, s.UpperLimit);
+    checks.After("the screening checks", count, table, true);
     SortByBlocks(count, table);
     grouped = true;
+    checks.After("the regrouping", count, table, false);
     CheckNeighbourhood(count, table, counts.HighCounter, counts.LowCounter, s.SearchX, s.SearchY,
                        s.SearchSD, progress);
     CheckCoLocatedPoints(count, table, counts.DuplicateCounter, progress);
+    checks.After("the neighbourhood checks", count, table, false);
     RestoreInputOrder(count, table);
     grouped = false;
+    checks.After("the restoring of the file order", count, table, true);
     CheckValidSegments(count, table, s.MinimumPoints);
+    checks.After("the segment check", count, table, true);
     counts.ByCode = CountCodes(count, table);
 
     // Step 11: exactly one output file.

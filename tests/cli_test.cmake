@@ -15,3 +15,19 @@ if(NOT EXISTS "${WORK}/sample-fieldout.txt")
   message(FATAL_ERROR "no output file")
 endif()
 message(STATUS "${out}")
+
+# The detailed file of the same run, byte for byte as the engine's golden file.
+execute_process(
+  COMMAND "${CLEAN}" --settings "${SOURCE}/settings" --detailed --title sample-default
+          -o "${WORK}/sample-detailed.txt" "${SOURCE}/samples/sample-field.txt"
+  RESULT_VARIABLE status ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "tarvik-clean --detailed exited with ${status}: ${err}")
+endif()
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/sample-detailed.txt"
+          "${SOURCE}/tests/data/golden/sample-default.txt"
+  RESULT_VARIABLE differs)
+if(NOT differs EQUAL 0)
+  message(FATAL_ERROR "the detailed file differs from tests/data/golden/sample-default.txt")
+endif()

@@ -208,6 +208,23 @@ TEST(ComputeYield, WorkedExampleAndSpecialPoints) {
   for (std::int32_t i : {2, 3, 5, 6, 7}) EXPECT_EQ(table[i].Yield, 0) << i;
 }
 
+TEST(ComputeYield, TheGrainOfTheWholeIntervalIsTaken) {
+  // Twice the distance in two seconds: twice the grain over twice the area. The same distance
+  // in two seconds: twice the grain over the same area. Doubling is exact in binary.
+  PointTable table;
+  table[1] = YieldInput(360, 60, 20, 20);
+  table[2] = YieldInput(360, 120, 20, 20);
+  table[2].GPSInterval = 2;
+  table[3] = YieldInput(360, 60, 20, 20);
+  table[3].GPSInterval = 2;
+  table[4] = YieldInput(360, 60, 20, 20);
+  table[4].GPSInterval = 0;
+  ComputeYield(4, table, 15.5f, 56.0f);
+  EXPECT_EQ(table[2].Yield, table[1].Yield);
+  EXPECT_EQ(table[3].Yield, 2 * table[1].Yield);
+  EXPECT_EQ(table[4].Yield, 0);
+}
+
 TEST(ComputeYield, StopsOnDivisionByZeroAndOverflow) {
   PointTable table;
   table[1] = YieldInput(0, 60, 20, 20);

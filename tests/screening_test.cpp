@@ -285,6 +285,16 @@ TEST(Distribution, ZeroIntervalLeavesOnlyTheSpeedStatistics) {
             (std::vector<int>{0, 0, 0, 5, 4, 6}));
 }
 
+TEST(Distribution, SpeedIsTheDistanceDividedByTheInterval) {
+  // Distances 100 in 2 s and 150 in 3 s are the usual 50 in/s; 50 in 2 s is the one slow point
+  // (z 2.47 against speeds 50 x 7 and 25). Distance alone would mark 150 and keep the slow one.
+  const std::vector<YieldPoint> points = {
+      Logged(10, 15, 50, 1),  Logged(10, 15, 50, 1),  Logged(10, 15, 50, 1),
+      Logged(10, 15, 50, 1),  Logged(10, 15, 50, 1),  Logged(10, 15, 100, 2),
+      Logged(10, 15, 150, 3), Logged(10, 15, 50, 2)};
+  EXPECT_EQ(DistributionCodes(points, 2.0F), (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 5}));
+}
+
 TEST(Distribution, NoSpreadMarksNothingForThatVariable) {
   // Moisture and speed all equal, flow varies: a threshold of 0 marks the flows off the mean and
   // nothing for the other two. A single point has no spread anywhere, whatever the threshold.

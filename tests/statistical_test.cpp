@@ -160,7 +160,7 @@ TEST(NeighbourList, KeepsTheFirst64AndIgnoresTheRest) {
     field.Add({0, 996 + k % 9, 996 + k / 9, k < 62 ? 100.0F : 1000.0F});
   }
   RunNeighbourhood(field, 20, 20, 2);
-  EXPECT_EQ(field[3].NeighbourCount, kMaxNeighbours);
+  EXPECT_EQ(field[3].NeighbourCount, 64);
   EXPECT_EQ(field[3].NeighbourMean, 100.0F);
   EXPECT_EQ(field[3].RemovalCode, kRetained);
 }

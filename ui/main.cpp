@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QTextStream>
+#include <csignal>
 #include <cstring>
 
 #include "core/settings_files.h"
@@ -28,6 +29,9 @@ bool HasOption(int argc, char** argv, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Beyond the file-size limit a write then fails with EFBIG, and the run
+  // says "Error Output File", instead of the signal ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Pictures need no display.
   const bool screenshots = HasOption(argc, argv, "--screenshot");
   if (screenshots && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

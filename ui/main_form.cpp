@@ -1,5 +1,6 @@
 #include "ui/main_form.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -197,6 +198,8 @@ QWidget* Tarvik::BuildCropPage() {
   Combo1_->setCompleter(nullptr);
   Combo1_->setEditText(QString::fromLatin1(kCorn));
   Combo1_->setMinimumWidth(150);
+  // Not WheelFocus: a wheel turned over the box must not take the focus into it.
+  Combo1_->setFocusPolicy(Qt::StrongFocus);
   MC_ = Field(page, "MC", QStringLiteral("MC"), kNumberWidth);
   Density_ = Field(page, "Density", QStringLiteral("Density"), kNumberWidth);
 
@@ -683,6 +686,11 @@ bool Tarvik::eventFilter(QObject* watched, QEvent* event) {
       }
       break;
     }
+    case QEvent::Wheel:
+      // A wheel turned over a box or field the user is not in changes
+      // nothing; over the crop box it would replace the values typed.
+      if (WheelWithoutFocus(watched)) return true;
+      break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
       // The tab bar takes no focus, but a page switch would hide MC.
@@ -700,6 +708,23 @@ bool Tarvik::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return QWidget::eventFilter(watched, event);
+}
+
+bool Tarvik::WheelWithoutFocus(QObject* watched) const {
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (widget == nullptr || !isAncestorOf(widget)) return false;
+  // The outermost box around the widget: an editable combo box's line edit
+  // belongs to the box.
+  QWidget* box = nullptr;
+  for (QWidget* w = widget; w != nullptr && w != this; w = w->parentWidget()) {
+    if (qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
+        qobject_cast<QLineEdit*>(w)) {
+      box = w;
+    }
+  }
+  if (box == nullptr) return false;
+  const QWidget* focus = QApplication::focusWidget();
+  return focus == nullptr || (focus != box && !box->isAncestorOf(focus));
 }
 
 bool Tarvik::MoistureAccepted() const {

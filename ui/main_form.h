@@ -101,6 +101,9 @@ class Tarvik : public QWidget, public Progress {
   bool MoistureMayLeave();
   /// Whether MC's text is a non-negative number.
   bool MoistureAccepted() const;
+  /// Whether `watched` is a box or field of the form, or inside one, that
+  /// does not have the focus.
+  bool WheelWithoutFocus(QObject* watched) const;
   /// After the focus has left MC with a refused text: the message, and the
   /// focus back in MC.
   void ReturnToMoisture();
