@@ -140,8 +140,8 @@ class TurnedWindow {
   bool Holds(std::int32_t ex, std::int32_t ny) const {
     const double x = ex;
     const double y = ny;
-    const double distance = std::sqrt(x * x + y * y);
-    const double margin = distance * 1e-5 + 2e-4;
+    // |x| + |y| is at least the distance.
+    const double margin = (std::abs(x) + std::abs(y)) * 1e-5 + 2e-4;
     const double along = std::abs(x * alongX_ + y * alongY_);
     const double across = std::abs(y * alongX_ - x * alongY_);
     const double halfLength = window_.HalfLength;
@@ -201,10 +201,21 @@ struct ScanRange {
 constexpr std::uint32_t kSecondScan = 0x80000000U;
 constexpr std::uint32_t kPositionMask = kSecondScan - 1;
 
+/// A point inside the square, with its rank and its differences from the
+/// centre.
+struct Candidate {
+  std::uint32_t Rank;
+  std::int32_t Ex;
+  std::int32_t Ny;
+
+  friend bool operator<(const Candidate& a, const Candidate& b) { return a.Rank < b.Rank; }
+  friend bool operator>(const Candidate& a, const Candidate& b) { return a.Rank > b.Rank; }
+};
+
 /// Above this many candidates the centre's list is usually full long before
 /// the last one, and a heap hands them out in rank order more cheaply than a
 /// sort.
-constexpr std::size_t kSortedCandidates = 96;
+constexpr std::size_t kSortedCandidates = 48;
 
 }  // namespace
 
@@ -241,7 +252,18 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
   std::int32_t blockStart = 1;
   std::int32_t firstNonZero = 0;  // first retained centre outside the buffer band
   NeighbourList list;
-  std::vector<std::uint32_t> candidates;
+  std::vector<Candidate> candidates;
+
+  // The fields the search reads, by position, close together.
+  std::vector<std::uint8_t> retained(static_cast<std::size_t>(last) + 1, 0);
+  std::vector<float> yields(static_cast<std::size_t>(last) + 1, 0);
+  std::vector<std::int32_t> ids(static_cast<std::size_t>(last) + 1, 0);
+  for (std::int32_t j = 1; j <= last; ++j) {
+    const auto k = static_cast<std::size_t>(j);
+    retained[k] = table[j].RemovalCode == kRetained ? 1 : 0;
+    yields[k] = table[j].Yield;
+    ids[k] = table[j].ID;
+  }
   for (std::int32_t i = 3; i <= last - 2; ++i) {
     progress.SetValue(i);
     list.Count = 0;
@@ -287,33 +309,45 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
     grid.ForEachCellNear(e, n, reach, [&](std::span<const PointGrid::Entry> cell) {
       for (const PointGrid::Entry& entry : cell) {
         const std::int32_t j = entry.Position;
-        if (j == i || table[j].RemovalCode != kRetained) continue;
-        if (!(halfSide > std::abs(static_cast<double>(e - entry.Easting)) &&
-              halfSide > std::abs(static_cast<double>(n - entry.Northing)))) {
-          continue;
-        }
-        if (j >= scans[0].First && j <= scans[0].Last) {
-          candidates.push_back(static_cast<std::uint32_t>(j));
-        }
+        if (j == i || retained[static_cast<std::size_t>(j)] == 0) continue;
+        // The square test: for whole metres, |ex| < HalfSide is |ex| <= reach.
+        const std::int64_t ex = e - entry.Easting;
+        const std::int64_t ny = n - entry.Northing;
+        if (ex > reach || -ex > reach || ny > reach || -ny > reach) continue;
+        // Within the scans' ranges the differences are 32-bit (checked above
+        // when they could be wider); the others are never examined.
+        const Candidate candidate{static_cast<std::uint32_t>(j), static_cast<std::int32_t>(ex),
+                                  static_cast<std::int32_t>(ny)};
+        if (j >= scans[0].First && j <= scans[0].Last) candidates.push_back(candidate);
         if (j >= scans[1].First && j <= scans[1].Last) {
-          candidates.push_back(static_cast<std::uint32_t>(j) | kSecondScan);
+          candidates.push_back(candidate);
+          candidates.back().Rank |= kSecondScan;
         }
       }
     });
 
     // The window test in rank order, until the list is full.
     const TurnedWindow turned(window, m1);
-    const auto examine = [&](std::uint32_t rank) {
-      const auto j = static_cast<std::int32_t>(rank & kPositionMask);
-      const auto ex = static_cast<std::int32_t>(e - table[j].Easting);
-      const auto ny = static_cast<std::int32_t>(n - table[j].Northing);
-      if (turned.Holds(ex, ny)) list.Add(table[j], DistanceOf(ex, ny));
+    const auto examine = [&](const Candidate& candidate) {
+      if (!turned.Holds(candidate.Ex, candidate.Ny)) return;
+      const auto j = static_cast<std::size_t>(candidate.Rank & kPositionMask);
+      const auto k = static_cast<std::size_t>(list.Count);
+      list.Yields[k] = yields[j];
+      list.IDs[k] = ids[j];
+      list.Distances[k] = DistanceOf(candidate.Ex, candidate.Ny);
+      ++list.Count;
     };
     if (candidates.size() <= kSortedCandidates) {
-      std::sort(candidates.begin(), candidates.end());
-      for (const std::uint32_t rank : candidates) {
+      // Insertion sort: the cells hand the candidates over mostly in order.
+      for (std::size_t k = 1; k < candidates.size(); ++k) {
+        const Candidate moving = candidates[k];
+        std::size_t to = k;
+        for (; to > 0 && moving < candidates[to - 1]; --to) candidates[to] = candidates[to - 1];
+        candidates[to] = moving;
+      }
+      for (const Candidate& candidate : candidates) {
         if (list.Full()) break;
-        examine(rank);
+        examine(candidate);
       }
     } else {
       std::make_heap(candidates.begin(), candidates.end(), std::greater<>());
@@ -352,6 +386,7 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
       centre.RemovalCode = kBelowNeighbours;
       ++lowCounter;
     }
+    if (centre.RemovalCode != kRetained) retained[static_cast<std::size_t>(i)] = 0;
   }
   progress.End();
 }
