@@ -262,6 +262,24 @@ TEST(DifferentialTest, TablesNotGroupedByBlock) {
   }
 }
 
+TEST(DifferentialTest, WindowsOutsideTheUsualRange) {
+  // Negative, zero, sub-metre, huge, infinite and NaN sizes: the public
+  // check takes any float, and a window wider than the field lists the
+  // first 64 points of the scans.
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<Search> searches = {
+      {-20, 10, 3.5F}, {20, -10, 3.5F}, {0, 0, 3.5F},    {0.5F, 0.5F, 1}, {1.5F, 0.25F, 1},
+      {1e9F, 1e9F, 2}, {inf, 30, 2},    {30, inf, 2},    {nan, 10, 2},    {10, nan, 2},
+      {20, 10, nan},   {20, 10, -inf},  {1e6F, 4, 3.5F},
+  };
+  for (std::uint64_t seed = 700; seed < 703; ++seed) {
+    const Field field = Prepare(Options(seed, 500 + 100 * static_cast<std::int32_t>(seed % 3)),
+                                seed == 701 ? 32767 : 2);
+    for (const Search& search : searches) Compare(*field.table, field.count, search, field.name);
+  }
+}
+
 TEST(DifferentialTest, DifferencesBeyondThirtyTwoBits) {
   // Both stop at the same centre with the same message.
   Field field = Prepare(Options(600, 600), 2);
