@@ -1,26 +1,12 @@
-// Points logged at the same whole-metre position, searched block by block as
-// the neighbourhood check does. Faster versions are measured against this one.
+// Points logged at the same whole-metre position. Each centre looks for its
+// partners only in its own cell of the point grid, among the positions that
+// a scan of the buffer band and of its own block would pass.
 #include "checks/colocated.h"
 
+#include "checks/point_grid.h"
 #include "core/removal_codes.h"
 
 namespace tarvik {
-
-namespace {
-
-/// Partner test of the retained position j against the centre i: a partner
-/// is marked at once, so no later scan meets it again.
-void Examine(PointTable& table, std::int32_t i, std::int32_t j, std::int32_t& duplicateCounter,
-             bool& found) {
-  if (j == i) return;
-  YieldPoint& partner = table[j];
-  if (partner.Easting != table[i].Easting || partner.Northing != table[i].Northing) return;
-  partner.RemovalCode = kCoLocated;
-  ++duplicateCounter;
-  found = true;
-}
-
-}  // namespace
 
 void CheckCoLocatedPoints(const std::int32_t& count, PointTable& table,
                           std::int32_t& duplicateCounter, Progress& progress) {
@@ -36,11 +22,12 @@ void CheckCoLocatedPoints(const std::int32_t& count, PointTable& table,
     }
   }
 
+  const PointGrid grid(table, last, 1);
+  BlockScanEnd blockEnd;
   std::int16_t currentBlock = 0;
   std::int32_t blockStart = 1;
   for (std::int32_t i = 1; i <= last; ++i) {
     progress.SetValue(i);
-    bool found = false;
     YieldPoint& centre = table[i];
     if (centre.RemovalCode != kRetained) continue;
 
@@ -49,21 +36,29 @@ void CheckCoLocatedPoints(const std::int32_t& count, PointTable& table,
       currentBlock = centre.Block;
     }
 
+    // A partner is marked at once, so no later centre meets it again.
+    bool found = false;
+    const auto cell = grid.CellAt(centre.Easting, centre.Northing);
+    const auto markPartners = [&](std::int32_t first, std::int32_t lastPosition) {
+      for (const PointGrid::Entry& entry : cell) {
+        const std::int32_t j = entry.Position;
+        if (j > lastPosition) break;
+        if (j < first || j == i) continue;
+        if (entry.Easting != centre.Easting || entry.Northing != centre.Northing) continue;
+        YieldPoint& partner = table[j];
+        if (partner.RemovalCode != kRetained) continue;
+        partner.RemovalCode = kCoLocated;
+        ++duplicateCounter;
+        found = true;
+      }
+    };
     if (centre.Block != 0) {
-      for (std::int32_t j = 1; j <= firstNonZero; ++j) {
-        if (table[j].RemovalCode != kRetained) continue;
-        Examine(table, i, j, duplicateCounter, found);
-      }
-      for (std::int32_t j = blockStart; j <= last; ++j) {
-        if (table[j].RemovalCode != kRetained) continue;
-        if (table[j].Block != centre.Block) break;
-        Examine(table, i, j, duplicateCounter, found);
-      }
+      // The buffer band up to the first block position, then the own block;
+      // the block's end is found after the first scan's marks.
+      markPartners(1, firstNonZero);
+      markPartners(blockStart, blockEnd.After(table, last, i) - 1);
     } else {
-      for (std::int32_t j = 1; j <= last; ++j) {
-        if (table[j].RemovalCode != kRetained) continue;
-        Examine(table, i, j, duplicateCounter, found);
-      }
+      markPartners(1, last);
     }
 
     if (found) centre.RemovalCode = kCoLocated;

@@ -1,16 +1,22 @@
-// The neighbourhood check, written step by step as the rule reads: every
-// centre scans the buffer band and its own block, keeps at most 64 neighbours
-// and compares its yield with a band around their weighted mean. Faster
-// versions are measured against this one, so clarity comes before speed.
+// The neighbourhood check. Every centre keeps the neighbours that a scan of
+// the buffer band and of its own block would meet first, in that order; the
+// point grid finds them without visiting the rest of the table. A candidate
+// clearly inside or clearly outside the turned window is decided from the
+// plain geometry, and one near its edge from the rule's own single-precision
+// arithmetic, so the lists are exactly those of the position-by-position scan.
 #include "checks/neighbourhood.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "checks/basic_statistics.h"
+#include "checks/point_grid.h"
 #include "core/errors.h"
 #include "core/removal_codes.h"
 
@@ -95,18 +101,9 @@ float HeadingSlope(const PointTable& table, std::int32_t i, Progress& progress) 
   return static_cast<float>(static_cast<double>(dN) / NonZero(dE));
 }
 
-/// Whether `candidate` lies inside the window turned along the heading slope
-/// `m1` around `centre`; on success `distance` holds its distance.
-bool InWindow(const YieldPoint& centre, const YieldPoint& candidate, float m1, const Window& window,
-              float& distance, Progress& progress) {
-  const std::int32_t ex = Difference(centre.Easting, candidate.Easting, centre, progress);
-  const std::int32_t ny = Difference(centre.Northing, candidate.Northing, centre, progress);
-  const double halfSide = window.HalfSide;
-  if (!(halfSide > std::abs(static_cast<double>(ex)) &&
-        halfSide > std::abs(static_cast<double>(ny)))) {
-    return false;
-  }
-
+/// The window test in the rule's own arithmetic, for a candidate at (ex, ny)
+/// from the centre that has passed the square test.
+bool InWindowExactly(std::int32_t ex, std::int32_t ny, float m1, const Window& window) {
   const float m2 = static_cast<float>(static_cast<double>(ny) / NonZero(ex));
   float angle;
   if (static_cast<float>(static_cast<double>(m1) * m2) == -1.0F) {
@@ -116,25 +113,50 @@ bool InWindow(const YieldPoint& centre, const YieldPoint& candidate, float m1, c
     angle = static_cast<float>(
         std::atan((static_cast<double>(m1) - m2) / (static_cast<double>(m1) * m2 + 1)));
   }
-
   const float d = DistanceOf(ex, ny);
   const double turn = angle;
   const auto along = static_cast<float>(std::abs(static_cast<double>(d) * std::cos(turn)));
   if (!(along < window.HalfLength)) return false;
   const auto across = static_cast<float>(std::abs(static_cast<double>(d) * std::sin(turn)));
-  if (!(across < window.HalfWidth)) return false;
-  distance = d;
-  return true;
+  return across < window.HalfWidth;
 }
 
-/// Window test of the retained position j against the centre i; accepts j
-/// into the list while there is room.
-void Examine(const PointTable& table, std::int32_t i, std::int32_t j, float m1,
-             const Window& window, NeighbourList& list, Progress& progress) {
-  float distance = 0;
-  if (!InWindow(table[i], table[j], m1, window, distance, progress)) return;
-  if (j != i && !list.Full()) list.Add(table[j], distance);
-}
+/// The window turned along one centre's heading, for the plain-geometry
+/// test. The rule's arithmetic departs from the plain geometry by less than
+/// 0.0001 m where an easting difference of 0 is replaced by 0.0001, and
+/// otherwise by a few millionths of the distance (the single-precision slopes
+/// and results, and the rule's right angle of 1.5708); the margin is wider
+/// than both, and a candidate within it of an edge is left to the rule.
+class TurnedWindow {
+ public:
+  TurnedWindow(const Window& window, float m1) : window_(window), m1_(m1) {
+    const double slope = m1;
+    alongX_ = 1 / std::sqrt(1 + slope * slope);
+    alongY_ = slope * alongX_;
+  }
+
+  /// Whether the candidate at (ex, ny) from the centre, which has passed the
+  /// square test, lies in the window.
+  bool Holds(std::int32_t ex, std::int32_t ny) const {
+    const double x = ex;
+    const double y = ny;
+    // |x| + |y| is at least the distance.
+    const double margin = (std::abs(x) + std::abs(y)) * 1e-5 + 2e-4;
+    const double along = std::abs(x * alongX_ + y * alongY_);
+    const double across = std::abs(y * alongX_ - x * alongY_);
+    const double halfLength = window_.HalfLength;
+    const double halfWidth = window_.HalfWidth;
+    if (along < halfLength - margin && across < halfWidth - margin) return true;
+    if (along > halfLength + margin || across > halfWidth + margin) return false;
+    return InWindowExactly(ex, ny, m1_, window_);
+  }
+
+ private:
+  Window window_;
+  float m1_;
+  double alongX_;  // unit vector along the heading line
+  double alongY_;
+};
 
 /// The three positions before and after i in table order, retained and not
 /// yet listed, join the list while there is room; no window applies to them.
@@ -152,6 +174,49 @@ void AddSequenceNeighbours(const PointTable& table, std::int32_t count, std::int
   }
 }
 
+/// Whether some two points at positions 1..count differ by more than a
+/// 32-bit number of metres in easting or northing.
+bool DifferencesCanOverflow(const PointTable& table, std::int32_t count) {
+  std::int64_t minE = std::numeric_limits<std::int64_t>::max();
+  std::int64_t maxE = std::numeric_limits<std::int64_t>::min();
+  std::int64_t minN = minE;
+  std::int64_t maxN = maxE;
+  for (std::int32_t i = 1; i <= count; ++i) {
+    minE = std::min<std::int64_t>(minE, table[i].Easting);
+    maxE = std::max<std::int64_t>(maxE, table[i].Easting);
+    minN = std::min<std::int64_t>(minN, table[i].Northing);
+    maxN = std::max<std::int64_t>(maxN, table[i].Northing);
+  }
+  constexpr std::int64_t kLimit = std::numeric_limits<std::int32_t>::max();
+  return count > 0 && (maxE - minE > kLimit || maxN - minN > kLimit);
+}
+
+/// A range of table positions that one scan of a centre passes through.
+struct ScanRange {
+  std::int32_t First;
+  std::int32_t Last;
+};
+
+/// Scan ranks: the second scan's positions come after all of the first's.
+constexpr std::uint32_t kSecondScan = 0x80000000U;
+constexpr std::uint32_t kPositionMask = kSecondScan - 1;
+
+/// A point inside the square, with its rank and its differences from the
+/// centre.
+struct Candidate {
+  std::uint32_t Rank;
+  std::int32_t Ex;
+  std::int32_t Ny;
+
+  friend bool operator<(const Candidate& a, const Candidate& b) { return a.Rank < b.Rank; }
+  friend bool operator>(const Candidate& a, const Candidate& b) { return a.Rank > b.Rank; }
+};
+
+/// Above this many candidates the centre's list is usually full long before
+/// the last one, and a heap hands them out in rank order more cheaply than a
+/// sort.
+constexpr std::size_t kSortedCandidates = 48;
+
 }  // namespace
 
 void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32_t& highCounter,
@@ -165,10 +230,40 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
   const std::int32_t last = count;
 
   progress.Begin("Checking neighborhood statistics, please wait...", last);
+  if (last < 5) {
+    progress.End();
+    return;
+  }
+
+  // The square test passes a whole-metre difference k when k < HalfSide:
+  // the reach is the largest such k, capped beyond every 32-bit difference.
+  const double halfSide = window.HalfSide;
+  std::int64_t reach = -1;
+  if (halfSide > 4294967296.0) {
+    reach = 4294967296LL;
+  } else if (halfSide > 0) {
+    reach = static_cast<std::int64_t>(std::ceil(halfSide)) - 1;
+  }
+  const PointGrid grid(table, last, reach + 1);
+  const bool overflowPossible = DifferencesCanOverflow(table, last);
+  BlockScanEnd blockEnd;
+
   std::int16_t currentBlock = 0;
   std::int32_t blockStart = 1;
   std::int32_t firstNonZero = 0;  // first retained centre outside the buffer band
   NeighbourList list;
+  std::vector<Candidate> candidates;
+
+  // The fields the search reads, by position, close together.
+  std::vector<std::uint8_t> retained(static_cast<std::size_t>(last) + 1, 0);
+  std::vector<float> yields(static_cast<std::size_t>(last) + 1, 0);
+  std::vector<std::int32_t> ids(static_cast<std::size_t>(last) + 1, 0);
+  for (std::int32_t j = 1; j <= last; ++j) {
+    const auto k = static_cast<std::size_t>(j);
+    retained[k] = table[j].RemovalCode == kRetained ? 1 : 0;
+    yields[k] = table[j].Yield;
+    ids[k] = table[j].ID;
+  }
   for (std::int32_t i = 3; i <= last - 2; ++i) {
     progress.SetValue(i);
     list.Count = 0;
@@ -183,24 +278,84 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
 
     const float m1 = HeadingSlope(table, i, progress);
 
-    // Spatial search. A centre inside a block looks at the buffer band up to
-    // and including the first block centre, then at its own block, so that a
-    // point met by both scans is listed twice; a buffer-band centre looks
-    // at the whole table.
+    // A centre inside a block scans the buffer band up to and including the
+    // first block centre, then its own block, so that a point met by both
+    // scans is listed twice; a buffer-band centre scans the whole table.
+    std::array<ScanRange, 2> scans{};
     if (centre.Block != 0) {
-      for (std::int32_t j = 1; j <= firstNonZero; ++j) {
-        if (table[j].RemovalCode != kRetained) continue;
-        Examine(table, i, j, m1, window, list, progress);
+      scans[0] = {1, firstNonZero};
+      scans[1] = {blockStart, blockEnd.After(table, last, i) - 1};
+    } else {
+      scans[0] = {1, last};
+      scans[1] = {1, 0};
+    }
+
+    if (overflowPossible) {
+      // Only extreme coordinates get here: every point the scans pass must
+      // have a 32-bit difference from the centre.
+      for (const ScanRange& scan : scans) {
+        for (std::int32_t j = scan.First; j <= scan.Last; ++j) {
+          if (table[j].RemovalCode != kRetained) continue;
+          Difference(centre.Easting, table[j].Easting, centre, progress);
+          Difference(centre.Northing, table[j].Northing, centre, progress);
+        }
       }
-      for (std::int32_t j = blockStart; j <= last; ++j) {
-        if (table[j].RemovalCode != kRetained) continue;
-        if (table[j].Block != centre.Block) break;
-        Examine(table, i, j, m1, window, list, progress);
+    }
+
+    // Candidates: retained points inside the square, ranked by the scans.
+    candidates.clear();
+    const std::int64_t e = centre.Easting;
+    const std::int64_t n = centre.Northing;
+    grid.ForEachCellNear(e, n, reach, [&](std::span<const PointGrid::Entry> cell) {
+      for (const PointGrid::Entry& entry : cell) {
+        const std::int32_t j = entry.Position;
+        if (j == i || retained[static_cast<std::size_t>(j)] == 0) continue;
+        // The square test: for whole metres, |ex| < HalfSide is |ex| <= reach.
+        const std::int64_t ex = e - entry.Easting;
+        const std::int64_t ny = n - entry.Northing;
+        if (ex > reach || -ex > reach || ny > reach || -ny > reach) continue;
+        // Within the scans' ranges the differences are 32-bit (checked above
+        // when they could be wider); the others are never examined.
+        const Candidate candidate{static_cast<std::uint32_t>(j), static_cast<std::int32_t>(ex),
+                                  static_cast<std::int32_t>(ny)};
+        if (j >= scans[0].First && j <= scans[0].Last) candidates.push_back(candidate);
+        if (j >= scans[1].First && j <= scans[1].Last) {
+          candidates.push_back(candidate);
+          candidates.back().Rank |= kSecondScan;
+        }
+      }
+    });
+
+    // The window test in rank order, until the list is full.
+    const TurnedWindow turned(window, m1);
+    const auto examine = [&](const Candidate& candidate) {
+      if (!turned.Holds(candidate.Ex, candidate.Ny)) return;
+      const auto j = static_cast<std::size_t>(candidate.Rank & kPositionMask);
+      const auto k = static_cast<std::size_t>(list.Count);
+      list.Yields[k] = yields[j];
+      list.IDs[k] = ids[j];
+      list.Distances[k] = DistanceOf(candidate.Ex, candidate.Ny);
+      ++list.Count;
+    };
+    if (candidates.size() <= kSortedCandidates) {
+      // Insertion sort: the cells hand the candidates over mostly in order.
+      for (std::size_t k = 1; k < candidates.size(); ++k) {
+        const Candidate moving = candidates[k];
+        std::size_t to = k;
+        for (; to > 0 && moving < candidates[to - 1]; --to) candidates[to] = candidates[to - 1];
+        candidates[to] = moving;
+      }
+      for (const Candidate& candidate : candidates) {
+        if (list.Full()) break;
+        examine(candidate);
       }
     } else {
-      for (std::int32_t j = 1; j <= last; ++j) {
-        if (table[j].RemovalCode != kRetained) continue;
-        Examine(table, i, j, m1, window, list, progress);
+      std::make_heap(candidates.begin(), candidates.end(), std::greater<>());
+      auto end = candidates.end();
+      while (end != candidates.begin() && !list.Full()) {
+        std::pop_heap(candidates.begin(), end, std::greater<>());
+        --end;
+        examine(*end);
       }
     }
 
@@ -231,6 +386,7 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
       centre.RemovalCode = kBelowNeighbours;
       ++lowCounter;
     }
+    if (centre.RemovalCode != kRetained) retained[static_cast<std::size_t>(i)] = 0;
   }
   progress.End();
 }

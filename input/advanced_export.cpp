@@ -264,7 +264,7 @@ std::optional<std::string> StoreItems(const std::array<Item, kItemCount>& items,
     const Item& item = items[static_cast<std::size_t>(k)];
     badItem = k;
     if (layout.kind == ItemKind::Text) {
-      point.*layout.text = std::string(item.text);
+      (point.*layout.text).assign(item.text);
       continue;
     }
 
@@ -339,8 +339,10 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
   }
 
   // The new table: position 0 blank, then the records in file order.
+  // Room for one record more than a table holds, so that the record past
+  // the limit is read (and its reason given) without growing the vector.
   std::vector<YieldPoint> records;
-  records.reserve(static_cast<std::size_t>(kMaxPoints) + 1);
+  records.reserve(static_cast<std::size_t>(kMaxPoints) + 2);
   records.emplace_back();
 
   std::array<Item, kItemCount> items;
@@ -366,15 +368,15 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
                                        ", expected " + std::to_string(kItemCount)));
     }
 
-    YieldPoint point;
+    // Read in place; a refusal drops the whole new table anyway.
+    YieldPoint& point = records.emplace_back();
     if (auto reason = StoreItems(items, point, badItem)) {
       return Refuse(count, reasons.AtItem(lineNumber, badItem, *reason));
     }
-    if (records.size() > static_cast<std::size_t>(kMaxPoints)) {
+    if (records.size() > static_cast<std::size_t>(kMaxPoints) + 1) {
       return Refuse(
           count, reasons.Line(lineNumber, "more than " + std::to_string(kMaxPoints) + " records"));
     }
-    records.push_back(std::move(point));
   }
 
   const auto n = static_cast<std::int32_t>(records.size() - 1);

@@ -118,15 +118,28 @@ int WriteAll(int fd, std::string_view contents) {
   return 0;
 }
 
-/// Easting and northing less their offsets, in `pattern`, with `separator`
-/// between them.
+/// A whole number with at least `digits` digits, zeros in front, and a "-"
+/// before them when negative: the patterns "#######0" (1) and "##000000" (6).
+void AppendPadded(std::string& out, std::int32_t value, int digits) {
+  char buffer[16];
+  const std::int64_t wide = value;
+  const auto magnitude = static_cast<std::uint64_t>(wide < 0 ? -wide : wide);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude);
+  const auto written = static_cast<int>(result.ptr - buffer);
+  if (value < 0) out += '-';
+  if (written < digits) out.append(static_cast<std::size_t>(digits - written), '0');
+  out.append(buffer, result.ptr);
+}
+
+/// Easting and northing less their offsets, with at least `digits` digits
+/// each and `separator` between them.
 void AppendCoordinates(std::string& out, const YieldPoint& point, const Offsets& offsets,
-                       std::string_view pattern, std::string_view separator) {
-  out += FormatPattern(Rescaled(point.Easting, offsets.easting, point, "Easting", "false easting"),
-                       pattern);
+                       int digits, std::string_view separator) {
+  AppendPadded(out, Rescaled(point.Easting, offsets.easting, point, "Easting", "false easting"),
+               digits);
   out += separator;
-  out += FormatPattern(
-      Rescaled(point.Northing, offsets.northing, point, "Northing", "false northing"), pattern);
+  AppendPadded(out, Rescaled(point.Northing, offsets.northing, point, "Northing", "false northing"),
+               digits);
 }
 
 }  // namespace
@@ -141,7 +154,7 @@ std::string FormatBasicOutput(const std::string& title, const std::int32_t& coun
   for (std::int32_t i = 1; i <= count; ++i) {
     const YieldPoint& point = table[i];
     if (point.RemovalCode > 0) continue;
-    AppendCoordinates(out, point, offsets, "#######0", "   ");
+    AppendCoordinates(out, point, offsets, 1, "   ");
     out += "  ";
     AppendYield(out, point.Yield);
     out += "  ";
@@ -163,13 +176,13 @@ std::string FormatDetailedOutput(const std::string& title, const std::int32_t& c
                 "Distance", "LoadNo"});
   for (std::int32_t i = 1; i <= count; ++i) {
     const YieldPoint& point = table[i];
-    AppendCoordinates(out, point, offsets, "##000000", "  ");
+    AppendCoordinates(out, point, offsets, 6, "  ");
     out += "  ";
     AppendYield(out, point.Yield);
     out += ' ';
     out += FormatGeneral(point.Moisture);
     out += ' ';
-    out += FormatPattern(std::int32_t{point.RemovalCode}, "###0");
+    AppendPadded(out, point.RemovalCode, 1);
     out += ' ';
     out += FormatPattern(static_cast<double>(point.Longitude), "##0.00000");
     out += ' ';
