@@ -12,9 +12,13 @@
 #include <thread>
 #include <vector>
 
+#include "cli/summary_file.h"
 #include "core/number_text.h"
 #include "core/settings_files.h"
+#include "map/map_file.h"
+#include "output/writers.h"
 #include "run/run.h"
+#include "run/summary.h"
 
 namespace tarvik {
 
@@ -35,13 +39,42 @@ struct CleanOptions {
   std::string output;
   int jobs = 1;
   bool quiet = false;
+  std::string summaryFile;  // JSON summary of every input
+  std::string mapFile;      // map of the one input
+  std::string mapFolder;    // a map per input
 };
 
-/// What one file came to: its summary line or its error line.
+/// What one file came to: its summary line or its error line, and what the
+/// summary file says of it.
 struct FileReport {
   bool ok = false;
   std::string line;
+  FileSummary summary;
+  std::string mapError;  // why its map was not written
 };
+
+/// The outcome of a run as the summary file names it.
+FileSummary Summarised(const std::string& input, const RunOutcome& outcome) {
+  FileSummary file;
+  file.Input = input;
+  file.Outcome = outcome.Status == RunStatus::Finished       ? "cleaned"
+                 : outcome.Status == RunStatus::InvalidInput ? "refused"
+                                                             : "failed";
+  if (outcome.Status != RunStatus::Finished) {
+    file.Message = outcome.Text;
+    file.Reason = outcome.Detail.empty() ? outcome.Text : outcome.Detail;
+  }
+  return file;
+}
+
+/// A failure before or outside a run.
+FileReport Failed(const std::string& input, const std::string& line) {
+  FileReport report{false, line, {}, {}};
+  report.summary.Input = input;
+  report.summary.Outcome = "failed";
+  report.summary.Reason = line;
+  return report;
+}
 
 std::string SummaryLine(const std::string& input, const std::string& output,
                         const RunCounts& counts) {
@@ -101,12 +134,13 @@ std::vector<std::optional<std::string>> OutputClashes(const std::vector<std::str
   return clashes;
 }
 
-FileReport CleanOne(const std::string& input, const std::string& output, RunSettings settings,
-                    const CleanOptions& options) {
+FileReport CleanOne(const std::string& input, const std::string& output, const std::string& map,
+                    RunSettings settings, const CleanOptions& options) {
   settings.InputFile = input;
   settings.OutputFile = output;
   if (output.empty()) {
-    return {false, input + ": cannot derive an output name from so short a path; give -o FILE."};
+    return Failed(input,
+                  input + ": cannot derive an output name from so short a path; give -o FILE.");
   }
   auto table = std::make_unique<PointTable>();
   std::int32_t count = 0;
@@ -120,8 +154,58 @@ FileReport CleanOne(const std::string& input, const std::string& output, RunSett
     }
   }
   const RunOutcome outcome = RunPipeline(count, *table, settings);
-  if (outcome.Status != RunStatus::Finished) return {false, ErrorLine(input, outcome)};
-  return {true, SummaryLine(input, output, outcome.Counts)};
+  FileReport report{outcome.Status == RunStatus::Finished, {}, Summarised(input, outcome), {}};
+  if (!report.ok) {
+    report.line = ErrorLine(input, outcome);
+    return report;
+  }
+  report.line = SummaryLine(input, output, outcome.Counts);
+  report.summary.Output = output;
+  if (!options.summaryFile.empty()) {
+    ConvertedSettings converted;
+    ConvertRunSettings(settings, converted);  // converted once already by the run
+    report.summary.Summary = SummariseRun(count, *table, converted);
+  }
+  if (!map.empty()) {
+    const std::string title = std::filesystem::path(input).filename().string();
+    if (auto error = map::SaveMapFile(map, count, *table, title)) {
+      report.mapError = input + ": Error Map File: " + *error;
+    } else {
+      report.summary.Map = map;
+    }
+  }
+  return report;
+}
+
+/// The map file of each input: --map for the one input, or the input's name
+/// less its extension in the --map-dir folder; empty for none. A map never
+/// replaces an input, an output or another input's map.
+std::vector<std::string> MapPaths(const CleanOptions& o, const std::vector<std::string>& outputs,
+                                  std::vector<std::optional<std::string>>& refusals) {
+  std::vector<std::string> maps(o.inputs.size());
+  refusals.assign(o.inputs.size(), std::nullopt);
+  if (o.mapFile.empty() && o.mapFolder.empty()) return maps;
+  std::map<std::string, std::string> taken;  // path key -> what it is
+  for (std::size_t i = 0; i < o.inputs.size(); ++i) {
+    taken.emplace(PathKey(o.inputs[i]), "the input " + o.inputs[i]);
+    if (!outputs[i].empty()) taken.emplace(PathKey(outputs[i]), "the output of " + o.inputs[i]);
+  }
+  for (std::size_t i = 0; i < o.inputs.size(); ++i) {
+    const std::string map =
+        !o.mapFile.empty()
+            ? o.mapFile
+            : (std::filesystem::path(o.mapFolder) /
+               std::filesystem::path(o.inputs[i]).filename().replace_extension(".png"))
+                  .string();
+    const auto [owner, added] = taken.emplace(PathKey(map), "the map of " + o.inputs[i]);
+    if (added) {
+      maps[i] = map;
+    } else {
+      refusals[i] = o.inputs[i] + ": Error Map File: " + map + " is already " + owner->second +
+                    "; no map is written.";
+    }
+  }
+  return maps;
 }
 
 /// Declares every option of tarvik-clean on `app`, writing into `o`.
@@ -156,6 +240,12 @@ void AddCleanOptions(CLI::App& app, CleanOptions& o) {
   app.add_option("-o,--output", o.output, "Output file (one input only; default: INPUTout.txt)");
   app.add_option("--jobs", o.jobs, "Files to clean at once")->check(CLI::Range(1, 64));
   app.add_flag("--quiet", o.quiet, "Print errors only");
+  app.add_option("--summary", o.summaryFile,
+                 "Write every input's outcome, removal counts and yield figures to this JSON file");
+  auto* mapFile =
+      app.add_option("--map", o.mapFile, "Write the field map to this PNG file (one input only)");
+  app.add_option("--map-dir", o.mapFolder, "Write each input's field map to DIR/<input name>.png")
+      ->excludes(mapFile);
 }
 
 /// Checks the options that CLI11 cannot check alone. Returns the usage
@@ -163,6 +253,14 @@ void AddCleanOptions(CLI::App& app, CleanOptions& o) {
 std::optional<std::string> CheckOptionCombinations(const CleanOptions& o) {
   if (!o.output.empty() && o.inputs.size() != 1) {
     return "-o names one output file; give one input with it.";
+  }
+  if (!o.mapFile.empty() && o.inputs.size() != 1) {
+    return "--map names one map file; give one input with it, or use --map-dir.";
+  }
+  for (const std::string& input : o.inputs) {
+    if (!o.summaryFile.empty() && PathKey(input) == PathKey(o.summaryFile)) {
+      return "--summary names the input " + input + "; it is not overwritten.";
+    }
   }
   return std::nullopt;
 }
@@ -232,6 +330,8 @@ std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& set
     outputs.push_back(o.output.empty() ? DeriveOutputName(input) : o.output);
   }
   const std::vector<std::optional<std::string>> clashes = OutputClashes(o.inputs, outputs);
+  std::vector<std::optional<std::string>> mapRefusals;
+  const std::vector<std::string> maps = MapPaths(o, outputs, mapRefusals);
 
   // Each file is cleaned on its own table.
   std::vector<FileReport> reports(o.inputs.size());
@@ -240,13 +340,14 @@ std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& set
     for (std::size_t i = next++; i < o.inputs.size(); i = next++) {
       const std::string& input = o.inputs[i];
       if (clashes[i]) {
-        reports[i] = {false, *clashes[i]};
+        reports[i] = Failed(input, *clashes[i]);
         continue;
       }
       try {
-        reports[i] = CleanOne(input, outputs[i], settings, o);
+        reports[i] = CleanOne(input, outputs[i], maps[i], settings, o);
+        if (reports[i].ok && mapRefusals[i]) reports[i].mapError = *mapRefusals[i];
       } catch (const std::exception& e) {
-        reports[i] = {false, input + ": " + e.what()};
+        reports[i] = Failed(input, input + ": " + e.what());
       }
     }
   };
@@ -289,11 +390,33 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
   const std::optional<RunSettings> settings = BuildRunSettings(o, err, status);
   if (!settings) return status;
 
+  // Qt starts only for maps; a plain run does without it.
+  std::optional<map::OffscreenPainting> painting;
+  if (!o.mapFile.empty() || !o.mapFolder.empty()) painting.emplace();
+  if (!o.mapFolder.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(o.mapFolder, error);
+  }
+
+  std::vector<FileSummary> summaries;
   for (const FileReport& report : CleanFiles(o, *settings)) {
     if (report.ok) {
       if (!o.quiet) out << report.line << "\n";
     } else {
       err << "tarvik-clean: " << report.line << "\n";
+      status = 1;
+    }
+    if (!report.mapError.empty()) {
+      err << "tarvik-clean: " << report.mapError << "\n";
+      status = 1;
+    }
+    summaries.push_back(report.summary);
+  }
+  if (!o.summaryFile.empty()) {
+    try {
+      WriteFileAtomically(o.summaryFile, SummaryJsonText(summaries));
+    } catch (const std::exception& e) {
+      err << "tarvik-clean: Error Summary File: " << e.what() << "\n";
       status = 1;
     }
   }
