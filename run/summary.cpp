@@ -31,10 +31,10 @@ double Share(std::int32_t part, std::int32_t whole) {
   return whole > 0 ? 100.0 * part / whole : 0.0;
 }
 
-/// 1, 2 or 5 times a power of ten, at least `step`.
+/// 1, 2, 2.5 or 5 times a power of ten, at least `step`.
 double NiceStep(double step) {
   const double power = std::pow(10.0, std::floor(std::log10(step)));
-  for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+  for (const double factor : {1.0, 2.0, 2.5, 5.0, 10.0}) {
     if (factor * power >= step) return factor * power;
   }
   return 10 * power;
