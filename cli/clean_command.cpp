@@ -42,6 +42,10 @@ struct CleanOptions {
   std::string summaryFile;  // JSON summary of every input
   std::string mapFile;      // map of the one input
   std::string mapFolder;    // a map per input
+  std::string mapSize = std::to_string(map::kMapFileWidth) + "x" +
+                        std::to_string(map::kMapFileHeight);  // WIDTHxHEIGHT, pixels
+  int mapWidth = map::kMapFileWidth;
+  int mapHeight = map::kMapFileHeight;
 };
 
 /// What one file came to: its summary line or its error line, and what the
@@ -168,7 +172,8 @@ FileReport CleanOne(const std::string& input, const std::string& output, const s
   }
   if (!map.empty()) {
     const std::string title = std::filesystem::path(input).filename().string();
-    if (auto error = map::SaveMapFile(map, count, *table, title)) {
+    if (auto error =
+            map::SaveMapFile(map, count, *table, title, options.mapWidth, options.mapHeight)) {
       report.mapError = input + ": Error Map File: " + *error;
     } else {
       report.summary.Map = map;
@@ -246,11 +251,21 @@ void AddCleanOptions(CLI::App& app, CleanOptions& o) {
       app.add_option("--map", o.mapFile, "Write the field map to this PNG file (one input only)");
   app.add_option("--map-dir", o.mapFolder, "Write each input's field map to DIR/<input name>.png")
       ->excludes(mapFile);
+  app.add_option("--map-size", o.mapSize, "Size of a map file in pixels, WIDTHxHEIGHT")
+      ->capture_default_str();
 }
 
 /// Checks the options that CLI11 cannot check alone. Returns the usage
 /// error, or nothing when they fit together.
-std::optional<std::string> CheckOptionCombinations(const CleanOptions& o) {
+std::optional<std::string> CheckOptionCombinations(CleanOptions& o) {
+  {
+    std::istringstream size(o.mapSize);
+    char by = 0;
+    if (!(size >> o.mapWidth >> by >> o.mapHeight) || by != 'x' || !size.eof() ||
+        o.mapWidth < 100 || o.mapHeight < 100 || o.mapWidth > 20000 || o.mapHeight > 20000) {
+      return "--map-size " + o.mapSize + ": give WIDTHxHEIGHT, each from 100 to 20000 pixels.";
+    }
+  }
   if (!o.output.empty() && o.inputs.size() != 1) {
     return "-o names one output file; give one input with it.";
   }

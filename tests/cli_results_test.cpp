@@ -122,8 +122,11 @@ TEST_F(CleanResultsTest, MapsOfEachCleanedInputAtTheirSize) {
   EXPECT_FALSE(fs::exists(maps / "bad.png"));
 
   const fs::path one = folder_ / "one.png";
-  EXPECT_EQ(Clean({"--map", one.string(), first}), 0) << err_.str();
-  EXPECT_EQ(PngSize(one), std::make_pair(1600, 1200));
+  EXPECT_EQ(Clean({"--map", one.string(), "--map-size", "640x480", first}), 0) << err_.str();
+  EXPECT_EQ(PngSize(one), std::make_pair(640, 480));
+  for (const char* size : {"640", "640x", "x480", "640x480x", "99x480", "640y480"}) {
+    EXPECT_EQ(Clean({"--map", one.string(), "--map-size", size, first}), 2) << size;
+  }
 }
 
 TEST_F(CleanResultsTest, MapsNeverReplaceOtherFiles) {
