@@ -1,8 +1,11 @@
 // The results window: opened by a finished run, its map's code check boxes
 // and the pictures and tables it saves.
 #include <QCheckBox>
+#include <QHelpEvent>
 #include <QImage>
 #include <QSpinBox>
+#include <QToolTip>
+#include <QWheelEvent>
 
 #include "gui_support.h"
 #include "map/field_map.h"
@@ -44,6 +47,14 @@ std::int32_t HandMadeRun(tarvik::PointTable& table) {
   removed(tarvik::kHeaderUp, 500000, 4500090);
   removed(tarvik::kAboveNeighbours, 500090, 4500090);
   return count;
+}
+
+/// The tooltip the map shows when the mouse rests at `at`; empty for none.
+QString HoverText(QWidget* map, const QPointF& at) {
+  QToolTip::hideText();
+  QHelpEvent help(QEvent::ToolTip, at.toPoint(), map->mapToGlobal(at.toPoint()));
+  QApplication::sendEvent(map, &help);
+  return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
 QColor PixelAt(QWidget* widget, const QPointF& at) {
@@ -125,13 +136,26 @@ class ResultsTest : public QObject {
     QCOMPARE(PixelAt(map, header), headerColour);
 
     // Hovering names the point; the neighbourhood figures where the check left them.
-    const QString tip = tarvik::ui::MapWidget::Describe(map->Map().Points[11]);
+    QString tip = HoverText(map, high);
     QVERIFY2(tip.contains("ID (line in the file): 12") &&
-                 tip.contains("Code: 9 (Above "
-                              "neighbourhood band)") &&
+                 tip.contains("Code: 9 (Above neighbourhood band)") &&
                  tip.contains("NeighbourCount: 4") && tip.contains("NeighbourSD: 9.50"),
              qPrintable(tip));
-    QVERIFY(!tarvik::ui::MapWidget::Describe(map->Map().Points[0]).contains("Neighbour"));
+    tip = HoverText(map, retained);
+    QVERIFY2(tip.contains("ID (line in the file): 1\n") && !tip.contains("Neighbour"),
+             qPrintable(tip));
+    QTest::mouseClick(results.findChild<QCheckBox*>("ShowCode9"), Qt::LeftButton);
+    QCOMPARE(HoverText(map, high), QString());
+
+    // The wheel zooms about the pointer, which keeps its point; Fit Field shows it all again.
+    QWheelEvent wheel(retained, map->mapToGlobal(retained), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(map, &wheel);
+    QCOMPARE(map->View().Zoom, 1.25);
+    QVERIFY((map->PixelOf(0) - retained).manhattanLength() < 1e-6);
+    QVERIFY((map->PixelOf(11) - high).manhattanLength() > 10);
+    QTest::mouseClick(results.findChild<QPushButton*>("FitField"), Qt::LeftButton);
+    QCOMPARE(map->PixelOf(11), high);
   }
 
   void saveMapWritesAPngOfTheChosenSize() {
