@@ -273,8 +273,12 @@ std::optional<std::string> CheckOptionCombinations(CleanOptions& o) {
     return "--map names one map file; give one input with it, or use --map-dir.";
   }
   for (const std::string& input : o.inputs) {
-    if (!o.summaryFile.empty() && PathKey(input) == PathKey(o.summaryFile)) {
+    if (o.summaryFile.empty()) break;
+    if (PathKey(input) == PathKey(o.summaryFile)) {
       return "--summary names the input " + input + "; it is not overwritten.";
+    }
+    if (PathKey(o.output.empty() ? DeriveOutputName(input) : o.output) == PathKey(o.summaryFile)) {
+      return "--summary names the output of " + input + "; give another name.";
     }
   }
   return std::nullopt;

@@ -146,6 +146,8 @@ TEST_F(CleanResultsTest, MapsNeverReplaceOtherFiles) {
 
   EXPECT_EQ(Clean({"--map", "m.png", field, twin}), 2);
   EXPECT_EQ(Clean({"--summary", field, field}), 2);
+  EXPECT_EQ(Clean({"--summary", (folder_ / "fieldout.txt").string(), field}), 2);
+  EXPECT_NE(err_.str().find("--summary names the output of " + field), std::string::npos);
   EXPECT_EQ(Read(field), before);
 }
 

@@ -113,6 +113,7 @@ ResultsWindow::ResultsWindow(MessageService& messages, FileDialogService& files,
   summaryText_->setTextFormat(Qt::RichText);
   summaryText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   summaryText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  summaryText_->setWordWrap(true);
   histogram_ = new HistogramWidget(this);
 
   mapWidth_ = new QSpinBox(this);
@@ -192,7 +193,9 @@ void ResultsWindow::ShowSummary() {
     }
   }
 
-  QString html = QStringLiteral("<p><b>%1</b></p>").arg(inputFile_.toHtmlEscaped());
+  QString html =
+      QStringLiteral("<p><b>%1</b></p>").arg(QFileInfo(inputFile_).fileName().toHtmlEscaped());
+  summaryText_->setToolTip(QDir::toNativeSeparators(inputFile_));
   html += QStringLiteral(
               "<table cellspacing=0 cellpadding=2>"
               "<tr><td>Points read</td><td align=right>%1</td><td></td></tr>"
@@ -219,6 +222,22 @@ void ResultsWindow::ShowSummary() {
   html += StatisticsRow(tr("All, area &gt; 0"), s.AllYields);
   html += StatisticsRow(tr("Retained"), s.RetainedYields);
   html += QStringLiteral("</table>");
+  const ConvertedSettings& c = s.Settings;
+  html += tr("<p>Settings: moisture %1 %, test weight %2 lb/bu, pass delays %3 s and %4 s, "
+             "outlier SD %5, yield limits %6 to %7 bu/ac, neighbourhood %8 × %9 m with SD %10, "
+             "at least %11 points a segment, buffer %12 m.</p>")
+              .arg(c.TargetMoisture)
+              .arg(c.TestWeight)
+              .arg(c.StartPassDelay)
+              .arg(c.EndPassDelay)
+              .arg(c.SDOutlier)
+              .arg(c.LowerLimit)
+              .arg(c.UpperLimit)
+              .arg(c.SearchX)
+              .arg(c.SearchY)
+              .arg(c.SearchSD)
+              .arg(c.MinimumPoints)
+              .arg(c.BufferHalfWidth);
   summaryText_->setText(html);
   histogram_->SetHistogram(s.Histogram);
 }
