@@ -24,7 +24,8 @@ constexpr int kYieldLevels = 64;
 
 using Marker = CodeStyle::Marker;
 
-/// Colours far from viridis and from each other, and a marker, per code.
+/// Colours far from viridis and from each other, and a marker, per code;
+/// a code left out gets StyleOf's grey circle.
 const std::array<CodeStyle, kCodeCount> kStyles = {{
     {QColor(QRgb(0x21918c)), Marker::Circle},        // retained (coloured by yield instead)
     {QColor(QRgb(0xe6194b)), Marker::Circle},        // header status
@@ -295,7 +296,9 @@ QColor Viridis(double t) {
 }
 
 CodeStyle StyleOf(int code) {
-  if (code < 0 || code >= static_cast<int>(kStyles.size())) {
+  // A code without a style of its own is drawn as grey circles.
+  if (code < 0 || code >= static_cast<int>(kStyles.size()) ||
+      !kStyles[static_cast<std::size_t>(code)].Colour.isValid()) {
     return {QColor(QRgb(0x808080)), Marker::Circle};
   }
   return kStyles[static_cast<std::size_t>(code)];
