@@ -255,8 +255,9 @@ void AddCleanOptions(CLI::App& app, CleanOptions& o) {
       ->capture_default_str();
 }
 
-/// Checks the options that CLI11 cannot check alone. Returns the usage
-/// error, or nothing when they fit together.
+/// Checks the options that CLI11 cannot check alone and reads --map-size
+/// into the map's width and height. Returns the usage error, or nothing
+/// when they fit together.
 std::optional<std::string> CheckOptionCombinations(CleanOptions& o) {
   {
     std::istringstream size(o.mapSize);
