@@ -12,11 +12,15 @@
 #include <thread>
 #include <vector>
 
+#include "cli/summary_file.h"
 #include "core/number_text.h"
 #include "core/settings_files.h"
 #include "input/yield_import.h"
+#include "map/map_file.h"
 #include "output/export_writer.h"
+#include "output/writers.h"
 #include "run/run.h"
+#include "run/summary.h"
 
 namespace tarvik {
 
@@ -40,13 +44,46 @@ struct CleanOptions {
   std::string inputFormat = "advanced";  // "advanced" or "detect"
   std::string headerCodes;               // HARVEST,UP for detect; empty: detected
   std::string writeAdvanced;             // where to write what was read, 17 items
+  std::string summaryFile;               // JSON summary of every input
+  std::string mapFile;                   // map of the one input
+  std::string mapFolder;                 // a map per input
+  std::string mapSize = std::to_string(map::kMapFileWidth) + "x" +
+                        std::to_string(map::kMapFileHeight);  // WIDTHxHEIGHT, pixels
+  int mapWidth = map::kMapFileWidth;
+  int mapHeight = map::kMapFileHeight;
 };
 
-/// What one file came to: its summary line or its error line.
+/// What one file came to: its summary line or its error line, and what the
+/// summary file says of it.
 struct FileReport {
   bool ok = false;
   std::string line;
+  FileSummary summary;
+  std::string mapError;  // why its map was not written
 };
+
+/// The outcome of a run as the summary file names it.
+FileSummary Summarised(const std::string& input, const RunOutcome& outcome) {
+  FileSummary file;
+  file.Input = input;
+  file.Outcome = outcome.Status == RunStatus::Finished       ? "cleaned"
+                 : outcome.Status == RunStatus::InvalidInput ? "refused"
+                                                             : "failed";
+  if (outcome.Status != RunStatus::Finished) {
+    file.Message = outcome.Text;
+    file.Reason = outcome.Detail.empty() ? outcome.Text : outcome.Detail;
+  }
+  return file;
+}
+
+/// A failure before or outside a run.
+FileReport Failed(const std::string& input, const std::string& line) {
+  FileReport report{false, line, {}, {}};
+  report.summary.Input = input;
+  report.summary.Outcome = "failed";
+  report.summary.Reason = line;
+  return report;
+}
 
 std::string SummaryLine(const std::string& input, const std::string& output,
                         const RunCounts& counts, const std::string& layout) {
@@ -107,18 +144,19 @@ std::vector<std::optional<std::string>> OutputClashes(const std::vector<std::str
   return clashes;
 }
 
-FileReport CleanOne(const std::string& input, const std::string& output, RunSettings settings,
-                    const CleanOptions& options) {
+FileReport CleanOne(const std::string& input, const std::string& output, const std::string& map,
+                    RunSettings settings, const CleanOptions& options) {
   settings.InputFile = input;
   settings.OutputFile = output;
   if (output.empty()) {
-    return {false, input + ": cannot derive an output name from so short a path; give -o FILE."};
+    return Failed(input,
+                  input + ": cannot derive an output name from so short a path; give -o FILE.");
   }
   if (!options.writeAdvanced.empty()) {
     const std::string key = PathKey(options.writeAdvanced);
     if (key == PathKey(input) || key == PathKey(output)) {
-      return {false, input + ": Error Output File: " + options.writeAdvanced +
-                         " is the input or the output file; it is not overwritten."};
+      return Failed(input, input + ": Error Output File: " + options.writeAdvanced +
+                               " is the input or the output file; it is not overwritten.");
     }
   }
   auto table = std::make_unique<PointTable>();
@@ -133,16 +171,67 @@ FileReport CleanOne(const std::string& input, const std::string& output, RunSett
     }
   }
   const RunOutcome outcome = RunPipeline(count, *table, settings);
-  if (outcome.Status != RunStatus::Finished) return {false, ErrorLine(input, outcome)};
+  FileReport report{outcome.Status == RunStatus::Finished, {}, Summarised(input, outcome), {}};
+  if (!report.ok) {
+    report.line = ErrorLine(input, outcome);
+    return report;
+  }
   if (!options.writeAdvanced.empty()) {
     // The table keeps the 17 items as read, in file order, after the run.
     try {
       WriteAdvancedExport(options.writeAdvanced, count, *table);
     } catch (const std::exception& error) {
-      return {false, input + ": Error Output File: " + error.what()};
+      return Failed(input, input + ": Error Output File: " + error.what());
     }
   }
-  return {true, SummaryLine(input, output, outcome.Counts, outcome.InputLayout)};
+  report.line = SummaryLine(input, output, outcome.Counts, outcome.InputLayout);
+  report.summary.Output = output;
+  if (!options.summaryFile.empty()) {
+    ConvertedSettings converted;
+    ConvertRunSettings(settings, converted);  // converted once already by the run
+    report.summary.Summary = SummariseRun(count, *table, converted);
+  }
+  if (!map.empty()) {
+    const std::string title = std::filesystem::path(input).filename().string();
+    if (auto error =
+            map::SaveMapFile(map, count, *table, title, options.mapWidth, options.mapHeight)) {
+      report.mapError = input + ": Error Map File: " + *error;
+    } else {
+      report.summary.Map = map;
+    }
+  }
+  return report;
+}
+
+/// The map file of each input: --map for the one input, or the input's name
+/// less its extension in the --map-dir folder; empty for none. A map never
+/// replaces an input, an output or another input's map.
+std::vector<std::string> MapPaths(const CleanOptions& o, const std::vector<std::string>& outputs,
+                                  std::vector<std::optional<std::string>>& refusals) {
+  std::vector<std::string> maps(o.inputs.size());
+  refusals.assign(o.inputs.size(), std::nullopt);
+  if (o.mapFile.empty() && o.mapFolder.empty()) return maps;
+  std::map<std::string, std::string> taken;  // path key -> what it is
+  for (std::size_t i = 0; i < o.inputs.size(); ++i) {
+    taken.emplace(PathKey(o.inputs[i]), "the input " + o.inputs[i]);
+    if (!outputs[i].empty()) taken.emplace(PathKey(outputs[i]), "the output of " + o.inputs[i]);
+  }
+  for (std::size_t i = 0; i < o.inputs.size(); ++i) {
+    const std::string map =
+        !o.mapFile.empty()
+            ? o.mapFile
+            : (std::filesystem::path(o.mapFolder) /
+               std::filesystem::path(o.inputs[i]).filename().replace_extension(".png"))
+                  .string();
+    const auto [owner, added] = taken.emplace(PathKey(map), "the map of " + o.inputs[i]);
+    if (added) {
+      maps[i] = map;
+    } else {
+      refusals[i] = o.inputs[i] + ": Error Map File: " + map + " is already " + owner->second +
+                    "; no map is written.";
+    }
+  }
+  return maps;
 }
 
 /// Declares every option of tarvik-clean on `app`, writing into `o`.
@@ -187,11 +276,28 @@ void AddCleanOptions(CLI::App& app, CleanOptions& o) {
                  "such as 1,0 (default: detected)");
   app.add_option("--write-advanced", o.writeAdvanced,
                  "Also write what was read as a 17-item Advanced Export file (one input only)");
+  app.add_option("--summary", o.summaryFile,
+                 "Write every input's outcome, removal counts and yield figures to this JSON file");
+  auto* mapFile =
+      app.add_option("--map", o.mapFile, "Write the field map to this PNG file (one input only)");
+  app.add_option("--map-dir", o.mapFolder, "Write each input's field map to DIR/<input name>.png")
+      ->excludes(mapFile);
+  app.add_option("--map-size", o.mapSize, "Size of a map file in pixels, WIDTHxHEIGHT")
+      ->capture_default_str();
 }
 
-/// Checks the options that CLI11 cannot check alone. Returns the usage
-/// error, or nothing when they fit together.
-std::optional<std::string> CheckOptionCombinations(const CleanOptions& o) {
+/// Checks the options that CLI11 cannot check alone and reads --map-size
+/// into the map's width and height. Returns the usage error, or nothing
+/// when they fit together.
+std::optional<std::string> CheckOptionCombinations(CleanOptions& o) {
+  {
+    std::istringstream size(o.mapSize);
+    char by = 0;
+    if (!(size >> o.mapWidth >> by >> o.mapHeight) || by != 'x' || !size.eof() ||
+        o.mapWidth < 100 || o.mapHeight < 100 || o.mapWidth > 20000 || o.mapHeight > 20000) {
+      return "--map-size " + o.mapSize + ": give WIDTHxHEIGHT, each from 100 to 20000 pixels.";
+    }
+  }
   if (!o.output.empty() && o.inputs.size() != 1) {
     return "-o names one output file; give one input with it.";
   }
@@ -203,6 +309,18 @@ std::optional<std::string> CheckOptionCombinations(const CleanOptions& o) {
     if (!ParseHeaderCodes(o.headerCodes)) {
       return "--header-codes takes two different whole numbers, the harvesting code first, "
              "such as 1,0.";
+    }
+  }
+  if (!o.mapFile.empty() && o.inputs.size() != 1) {
+    return "--map names one map file; give one input with it, or use --map-dir.";
+  }
+  for (const std::string& input : o.inputs) {
+    if (o.summaryFile.empty()) break;
+    if (PathKey(input) == PathKey(o.summaryFile)) {
+      return "--summary names the input " + input + "; it is not overwritten.";
+    }
+    if (PathKey(o.output.empty() ? DeriveOutputName(input) : o.output) == PathKey(o.summaryFile)) {
+      return "--summary names the output of " + input + "; give another name.";
     }
   }
   return std::nullopt;
@@ -275,6 +393,8 @@ std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& set
     outputs.push_back(o.output.empty() ? DeriveOutputName(input) : o.output);
   }
   const std::vector<std::optional<std::string>> clashes = OutputClashes(o.inputs, outputs);
+  std::vector<std::optional<std::string>> mapRefusals;
+  const std::vector<std::string> maps = MapPaths(o, outputs, mapRefusals);
 
   // Each file is cleaned on its own table.
   std::vector<FileReport> reports(o.inputs.size());
@@ -283,13 +403,14 @@ std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& set
     for (std::size_t i = next++; i < o.inputs.size(); i = next++) {
       const std::string& input = o.inputs[i];
       if (clashes[i]) {
-        reports[i] = {false, *clashes[i]};
+        reports[i] = Failed(input, *clashes[i]);
         continue;
       }
       try {
-        reports[i] = CleanOne(input, outputs[i], settings, o);
+        reports[i] = CleanOne(input, outputs[i], maps[i], settings, o);
+        if (reports[i].ok && mapRefusals[i]) reports[i].mapError = *mapRefusals[i];
       } catch (const std::exception& e) {
-        reports[i] = {false, input + ": " + e.what()};
+        reports[i] = Failed(input, input + ": " + e.what());
       }
     }
   };
@@ -332,11 +453,33 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
   const std::optional<RunSettings> settings = BuildRunSettings(o, err, status);
   if (!settings) return status;
 
+  // Qt starts only for maps; a plain run does without it.
+  std::optional<map::OffscreenPainting> painting;
+  if (!o.mapFile.empty() || !o.mapFolder.empty()) painting.emplace();
+  if (!o.mapFolder.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(o.mapFolder, error);
+  }
+
+  std::vector<FileSummary> summaries;
   for (const FileReport& report : CleanFiles(o, *settings)) {
     if (report.ok) {
       if (!o.quiet) out << report.line << "\n";
     } else {
       err << "tarvik-clean: " << report.line << "\n";
+      status = 1;
+    }
+    if (!report.mapError.empty()) {
+      err << "tarvik-clean: " << report.mapError << "\n";
+      status = 1;
+    }
+    summaries.push_back(report.summary);
+  }
+  if (!o.summaryFile.empty()) {
+    try {
+      WriteFileAtomically(o.summaryFile, SummaryJsonText(summaries));
+    } catch (const std::exception& e) {
+      err << "tarvik-clean: Error Summary File: " << e.what() << "\n";
       status = 1;
     }
   }

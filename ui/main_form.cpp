@@ -27,6 +27,7 @@
 #include "core/number_text.h"
 #include "input/yield_import.h"
 #include "ui/logo.h"
+#include "ui/results_window.h"
 #include "ui/services.h"
 
 #ifndef TARVIK_SETTINGS_INSTALL_DIR
@@ -558,6 +559,17 @@ void Tarvik::Command1_Click() {
   // A stage that stopped with an error has not hidden its progress.
   if (ProgressBar1_->isVisible() || Label2_->isVisible()) End();
   messages_.Show(this, FromOutcome(outcome.Text, outcome.Title, outcome.Icon, outcome.Detail));
+  ShowResults(outcome);
+}
+
+void Tarvik::ShowResults(const RunOutcome& outcome) {
+  // A run that did not finish leaves no result to show.
+  if (outcome.Status != RunStatus::Finished) {
+    if (results_ != nullptr) results_->hide();
+    return;
+  }
+  if (results_ == nullptr) results_ = new ResultsWindow(messages_, files_, this);
+  results_->ShowRun(count_, *table_, CurrentSettings());
 }
 
 void Tarvik::Command4_Click() {

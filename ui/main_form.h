@@ -26,6 +26,7 @@ namespace tarvik::ui {
 
 class FileDialogService;
 class MessageService;
+class ResultsWindow;
 
 /// The form's height while and after a stage shows its progress, in twips.
 inline constexpr int kFormHeightTwips = 6030;
@@ -77,6 +78,8 @@ class Tarvik : public QWidget, public Progress {
   std::int32_t PointCount() const { return count_; }
   const PointTable& Table() const { return *table_; }
   const QString& SettingsFolder() const { return settingsFolder_; }
+  /// The results window; null until a run has finished.
+  ResultsWindow* Results() const { return results_; }
 
  signals:
   /// Command6 asks for the program to end.
@@ -109,6 +112,8 @@ class Tarvik : public QWidget, public Progress {
   void ReturnToMoisture();
   void InputRecovery();
   void OutputRecovery();
+  /// After the run's message: the results of a finished run, or none.
+  void ShowResults(const RunOutcome& outcome);
 
   MessageService& messages_;
   FileDialogService& files_;
@@ -117,6 +122,7 @@ class Tarvik : public QWidget, public Progress {
   std::unique_ptr<PointTable> table_;
   bool moistureLeft_ = false;         // the focus left MC with a refused text
   bool returningToMoisture_ = false;  // the focus is being put back into MC
+  ResultsWindow* results_ = nullptr;  // a window of its own, owned by the form
 
   QLabel* Label3_ = nullptr;
   QLabel* Picture1_ = nullptr;

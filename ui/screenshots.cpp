@@ -2,19 +2,23 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTemporaryDir>
 
 #include "ui/development.h"
 #include "ui/main_form.h"
+#include "ui/results_window.h"
 #include "ui/services.h"
 
 namespace tarvik::ui {
 
 QStringList ScreenshotFileNames() {
-  return {QStringLiteral("main-form.png"), QStringLiteral("page-crop.png"),
-          QStringLiteral("page-files.png"), QStringLiteral("page-check-criteria.png"),
-          QStringLiteral("development.png")};
+  return {QStringLiteral("main-form.png"),   QStringLiteral("page-crop.png"),
+          QStringLiteral("page-files.png"),  QStringLiteral("page-check-criteria.png"),
+          QStringLiteral("development.png"), QStringLiteral("results.png")};
 }
 
 int SaveScreenshots(MessageService& messages, FileDialogService& files,
@@ -46,8 +50,19 @@ int SaveScreenshots(MessageService& messages, FileDialogService& files,
     tabs->setCurrentIndex(page);
     saved = save(form, names[page + 1]);
   }
-  form.hide();
   if (!saved) return 1;
+
+  // The results of a run on the bundled sample field.
+  const QString sample = QStringLiteral(TARVIK_SAMPLE_FIELD);
+  QTemporaryDir work;
+  form.findChild<QLineEdit*>(QStringLiteral("InputFile"))->setText(sample);
+  form.findChild<QLineEdit*>(QStringLiteral("OutputFile"))
+      ->setText(work.filePath(QFileInfo(sample).completeBaseName() + QStringLiteral("out.txt")));
+  form.Command1_Click();
+  form.hide();
+  if (form.Results() == nullptr) return 1;  // the run's message says why
+  if (!save(*form.Results(), names[5])) return 1;
+  form.Results()->hide();
 
   Development development(messages);
   development.show();

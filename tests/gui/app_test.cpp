@@ -34,7 +34,7 @@ class AppTest : public QObject {
         RunTarvik({"--settings", settings.path(), "--screenshot", pictures.filePath("docs")}).first,
         0);
     for (const char* name : {"main-form.png", "page-crop.png", "page-files.png",
-                             "page-check-criteria.png", "development.png"}) {
+                             "page-check-criteria.png", "development.png", "results.png"}) {
       const QImage picture(pictures.filePath(QStringLiteral("docs/") + name));
       QVERIFY2(!picture.isNull(), name);
       QVERIFY2(picture.width() >= 320 && picture.height() >= 240, name);

@@ -1,0 +1,95 @@
+#include "cli/summary_file.h"
+
+#include <charconv>
+#include <nlohmann/json.hpp>
+
+namespace tarvik {
+
+namespace {
+
+using nlohmann::json;
+
+/// A single-precision setting as the decimal number it was read from
+/// (15.5, not 15.5000000001).
+double Decimal(float value) {
+  char text[64];
+  const auto end = std::to_chars(text, text + sizeof text, value);
+  double decimal = 0;
+  std::from_chars(text, end.ptr, decimal);
+  return decimal;
+}
+
+json Statistics(const YieldStatistics& s) {
+  json figures = {{"count", s.Count}};
+  const auto figure = [&](const char* name, double value) {
+    figures[name] = s.Count > 0 ? json(value) : json(nullptr);
+  };
+  figure("mean", s.Mean);
+  figure("sd", s.SD);
+  figures["cv_percent"] = s.CV ? json(*s.CV) : json(nullptr);
+  figure("minimum", s.Minimum);
+  figure("median", s.Median);
+  figure("maximum", s.Maximum);
+  return figures;
+}
+
+json SummaryJson(const RunSummary& s) {
+  json codes = json::array();
+  for (const CodeRow& row : s.Codes) {
+    codes.push_back(
+        {{"code", row.Code}, {"rule", row.Rule}, {"count", row.Count}, {"percent", row.Percent}});
+  }
+  const ConvertedSettings& c = s.Settings;
+  return {
+      {"points",
+       {{"read", s.PointsRead},
+        {"retained", s.Retained},
+        {"retained_percent", s.RetainedPercent},
+        {"removed", s.Removed},
+        {"removed_percent", s.RemovedPercent}}},
+      {"codes", codes},
+      {"yield_bu_per_acre",
+       {{"all_with_positive_area", Statistics(s.AllYields)},
+        {"retained", Statistics(s.RetainedYields)}}},
+      {"histogram",
+       {{"edges", s.Histogram.Edges},
+        {"all", s.Histogram.All},
+        {"retained", s.Histogram.Retained},
+        {"all_below", s.Histogram.AllBelow},
+        {"all_above", s.Histogram.AllAbove}}},
+      {"settings",
+       {{"standard_moisture_percent", Decimal(c.TargetMoisture)},
+        {"test_weight_lb_per_bu", Decimal(c.TestWeight)},
+        {"buffer_half_width_m", c.BufferHalfWidth},
+        {"start_pass_delay_s", c.StartPassDelay},
+        {"end_pass_delay_s", c.EndPassDelay},
+        {"outlier_sd", Decimal(c.SDOutlier)},
+        {"lower_limit_bu_per_acre", Decimal(c.LowerLimit)},
+        {"upper_limit_bu_per_acre", Decimal(c.UpperLimit)},
+        {"search_x_m", Decimal(c.SearchX)},
+        {"search_y_m", Decimal(c.SearchY)},
+        {"neighbourhood_sd", Decimal(c.SearchSD)},
+        {"minimum_points_per_segment", c.MinimumPoints},
+        {"false_easting_m", c.FalseEasting},
+        {"false_northing_m", c.FalseNorthing}}},
+  };
+}
+
+}  // namespace
+
+std::string SummaryJsonText(const std::vector<FileSummary>& files) {
+  json entries = json::array();
+  for (const FileSummary& file : files) {
+    json entry = {{"input", file.Input}, {"outcome", file.Outcome}};
+    if (!file.Output.empty()) entry["output"] = file.Output;
+    if (!file.Map.empty()) entry["map"] = file.Map;
+    if (!file.Message.empty()) entry["message"] = file.Message;
+    if (!file.Reason.empty()) entry["reason"] = file.Reason;
+    if (file.Summary) entry["summary"] = SummaryJson(*file.Summary);
+    entries.push_back(std::move(entry));
+  }
+  // Paths and reasons may hold bytes that are not UTF-8: keep them visible.
+  return json{{"files", entries}}.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace tarvik
