@@ -35,6 +35,8 @@ struct CleanOptions {
   std::string output;
   int jobs = 1;
   bool quiet = false;
+  std::optional<std::string> flowDelay, moistureDelay;
+  bool verbose = false;
 };
 
 /// What one file came to: its summary line or its error line.
@@ -44,13 +46,22 @@ struct FileReport {
 };
 
 std::string SummaryLine(const std::string& input, const std::string& output,
-                        const RunCounts& counts) {
+                        const RunOutcome& outcome, bool verbose) {
   std::ostringstream line;
+  const RunCounts& counts = outcome.Counts;
   const std::int32_t retained = counts.ByCode[0];
   line << input << " -> " << output << ": " << counts.PointsRead << " points read, " << retained
        << " retained (" << RetainedPercent(counts) << " %); removed by code:";
-  for (int code = 1; code < kCodeCount; ++code) {
+  for (int code = 1; code < ReportedCodeCount(counts.FlowDelayed); ++code) {
     line << ' ' << code << ':' << counts.ByCode[static_cast<std::size_t>(code)];
+  }
+  if (const std::string delay = DescribeDelay(outcome.Delay); !delay.empty()) {
+    line << "; " << delay;
+  }
+  if (verbose) {
+    // The estimate's details, indented under the summary.
+    std::istringstream details(DescribeDelayScores(outcome.Delay));
+    for (std::string detail; std::getline(details, detail);) line << "\n  " << detail;
   }
   return line.str();
 }
@@ -121,7 +132,7 @@ FileReport CleanOne(const std::string& input, const std::string& output, RunSett
   }
   const RunOutcome outcome = RunPipeline(count, *table, settings);
   if (outcome.Status != RunStatus::Finished) return {false, ErrorLine(input, outcome)};
-  return {true, SummaryLine(input, output, outcome.Counts)};
+  return {true, SummaryLine(input, output, outcome, options.verbose)};
 }
 
 /// Declares every option of tarvik-clean on `app`, writing into `o`.
@@ -156,6 +167,12 @@ void AddCleanOptions(CLI::App& app, CleanOptions& o) {
   app.add_option("-o,--output", o.output, "Output file (one input only; default: INPUTout.txt)");
   app.add_option("--jobs", o.jobs, "Files to clean at once")->check(CLI::Range(1, 64));
   app.add_flag("--quiet", o.quiet, "Print errors only");
+  app.add_option("--flow-delay", o.flowDelay,
+                 "Seconds from the cut to the flow sensor, or \"auto\" to estimate them from the "
+                 "field; flows move back by them (default: none)");
+  app.add_option("--moisture-delay", o.moistureDelay,
+                 "Seconds from the cut to the moisture sensor (default: none)");
+  app.add_flag("--verbose", o.verbose, "Also print how the flow delay was estimated");
 }
 
 /// Checks the options that CLI11 cannot check alone. Returns the usage
@@ -221,6 +238,8 @@ std::optional<RunSettings> BuildRunSettings(const CleanOptions& o, std::ostream&
   s.Check1 = o.rescale;
   s.FEast = o.falseEasting.value_or("0");
   s.FNorth = o.falseNorthing.value_or("0");
+  s.FlowDelay = o.flowDelay.value_or("");
+  s.MoistureDelay = o.moistureDelay.value_or("");
   return startup;
 }
 

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/point_table.h"
 #include "core/progress.h"
 #include "core/removal_codes.h"
 #include "core/settings_files.h"
 #include "input/blocks.h"
+#include "input/delay_estimate.h"
 
 namespace tarvik {
 
@@ -37,6 +39,8 @@ struct RunSettings {
   std::string FEast = "0";          // false easting, m
   std::string FNorth = "0";         // false northing, m
   char DecimalPoint = '.';          // decimal separator of the texts above
+  std::string FlowDelay;            // s, or "auto" to estimate it; empty: no shift
+  std::string MoistureDelay;        // s; empty: no shift
 };
 
 /// Every setting of a run converted to the type its stage takes.
@@ -55,6 +59,9 @@ struct ConvertedSettings {
   std::int16_t MinimumPoints = 0;    // points per valid segment
   std::int32_t FalseEasting = 0;     // m
   std::int32_t FalseNorthing = 0;    // m
+  std::int16_t FlowDelay = 0;        // s; 0 moves nothing
+  bool EstimateFlowDelay = false;    // "auto": the flow delay comes from the field
+  std::int16_t MoistureDelay = 0;    // s
 };
 
 /// Converts the texts in the order the run uses them. Returns the message of
@@ -82,6 +89,19 @@ struct RunCounts {
   std::int32_t HighCounter = 0;                   // code 9 marks of the neighbourhood check
   std::int32_t LowCounter = 0;                    // code 10 marks
   std::int32_t DuplicateCounter = 0;              // partners marked by the co-located check
+  bool FlowDelayed = false;  // a flow delay moved the flows, so code 13 is reported
+};
+
+/// What the delay step did, for whoever shows it.
+struct DelayOutcome {
+  bool FlowAsked = false;           // a flow delay other than 0, or "auto", was given
+  bool Estimated = false;           // "auto": the delay below is the estimate's
+  bool Clear = true;                // with "auto": one delay stood out; else nothing moved
+  std::int32_t FlowDelay = 0;       // s the flows were moved
+  std::int32_t MoistureDelay = 0;   // s the moistures were moved
+  std::int32_t PointsCompared = 0;  // with "auto": points and pairs the estimate compared
+  std::int32_t PairsCompared = 0;
+  std::vector<DelayScore> Scores;  // with "auto": the score of every candidate delay
 };
 
 /// The message a run ends with: text, title (empty: the application's own
@@ -94,6 +114,7 @@ struct RunOutcome {
   MessageIcon Icon = MessageIcon::Information;
   std::string Detail;  // the reader's reason (file, line, item), or a finished run's counts
   RunCounts Counts;
+  DelayOutcome Delay;
 };
 
 /// The Run button: recreates the table, reads, derives, checks and writes
@@ -109,6 +130,13 @@ std::string RetainedPercent(const RunCounts& counts);
 /// The counts as a few lines for people: points read and retained, then each
 /// code that removed points, with its name. The detail of a finished run.
 std::string DescribeCounts(const RunCounts& counts);
+
+/// The delays used, for a summary: "flow delay 12 s (estimated)", "flow
+/// delay 8 s, moisture delay 3 s"; empty when no delay was given.
+std::string DescribeDelay(const DelayOutcome& delay);
+
+/// The estimate's method, measure and score per candidate delay, one line each.
+std::string DescribeDelayScores(const DelayOutcome& delay);
 
 /// Points per removal code over positions 1..count.
 std::array<std::int32_t, kCodeCount> CountCodes(const std::int32_t& count, const PointTable& table);
