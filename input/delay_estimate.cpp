@@ -155,17 +155,15 @@ double Quantile(std::vector<double> values, double share) {
 /// Each yield replaced by its rank among them (ties share the mean rank), so
 /// that neither a few spikes nor the spread of the field decide.
 std::vector<double> Ranks(const std::vector<double>& yields) {
-  std::vector<std::size_t> order(yields.size());
-  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return yields[a] != yields[b] ? yields[a] < yields[b] : a < b;
-  });
+  std::vector<std::pair<double, std::size_t>> order(yields.size());
+  for (std::size_t k = 0; k < order.size(); ++k) order[k] = {yields[k], k};
+  std::sort(order.begin(), order.end());
   std::vector<double> ranks(yields.size());
   for (std::size_t first = 0; first < order.size();) {
     std::size_t next = first + 1;
-    while (next < order.size() && yields[order[next]] == yields[order[first]]) ++next;
+    while (next < order.size() && order[next].first == order[first].first) ++next;
     const double rank = 0.5 * static_cast<double>(first + next - 1);
-    for (std::size_t k = first; k < next; ++k) ranks[order[k]] = rank;
+    for (std::size_t k = first; k < next; ++k) ranks[order[k].second] = rank;
     first = next;
   }
   return ranks;
