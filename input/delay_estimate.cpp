@@ -43,7 +43,6 @@ constexpr double kHalfSquareInReaches = 8;
 /// One point that takes part: where it is, which way it goes, and the factor
 /// that turns a flow into its yield (up to a constant).
 struct Sample {
-  std::int32_t Position = 0;
   double X = 0;         // easting, m
   double Y = 0;         // northing, m
   double HeadingX = 0;  // unit vector of travel
@@ -169,8 +168,7 @@ std::vector<double> Ranks(const std::vector<double>& yields) {
   return ranks;
 }
 
-/// 1 - Geary's ratio of the ranks of `yields` over `pairs`; 0 when the
-/// yields do not vary.
+/// 1 - Geary's ratio of `ranks` over `pairs`; 0 when the ranks do not vary.
 double Coherence(const std::vector<double>& ranks,
                  const std::vector<std::pair<std::size_t, std::size_t>>& pairs) {
   double sum = 0;
@@ -249,7 +247,6 @@ DelayEstimate EstimateFlowDelay(const std::int32_t& count, const PointTable& tab
     }
     if (!everyDelay) continue;
     Sample sample;
-    sample.Position = i;
     sample.X = x[p];
     sample.Y = y[p];
     sample.HeadingX = dx / travel;

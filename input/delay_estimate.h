@@ -18,7 +18,8 @@ inline constexpr const char* kDelayMethod =
     "each candidate delay from 0 to 25 s moves the flows; each point's yield is compared with "
     "its two nearest points in neighbouring passes run the other way";
 inline constexpr const char* kDelayMeasure =
-    "1 - Geary's ratio of the compared yields: 1 when neighbours agree, 0 when they are unrelated";
+    "1 - Geary's ratio of the ranks of the compared yields: 1 when neighbours agree, 0 when they "
+    "are unrelated";
 
 /// The coherence of the yield map with the flows moved by one candidate delay.
 struct DelayScore {
@@ -40,9 +41,12 @@ struct DelayEstimate {
 };
 
 /// Estimates the flow delay of positions 1..count as the reader left them
-/// (flows as logged). Points logged with the header up, without distance,
-/// swath or interval, or without a flow at every candidate delay take no
-/// part. Deterministic: the same table gives the same estimate.
+/// (flows as logged). Points logged with the header up or within 10 s of
+/// such a record, without distance, swath or interval, or without a flow at
+/// every candidate delay take no part. A delay is clear when its score
+/// stands above every candidate 4 s or more away and both halves of the
+/// field (a checkerboard of large squares) find it within 1 s.
+/// Deterministic: the same table gives the same estimate.
 DelayEstimate EstimateFlowDelay(const std::int32_t& count, const PointTable& table,
                                 Progress& progress = NoProgress());
 
