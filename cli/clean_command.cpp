@@ -51,6 +51,8 @@ struct CleanOptions {
                         std::to_string(map::kMapFileHeight);  // WIDTHxHEIGHT, pixels
   int mapWidth = map::kMapFileWidth;
   int mapHeight = map::kMapFileHeight;
+  std::optional<std::string> flowDelay, moistureDelay;
+  bool verbose = false;
 };
 
 /// What one file came to: its summary line or its error line, and what the
@@ -86,15 +88,24 @@ FileReport Failed(const std::string& input, const std::string& line) {
 }
 
 std::string SummaryLine(const std::string& input, const std::string& output,
-                        const RunCounts& counts, const std::string& layout) {
+                        const RunOutcome& outcome, bool verbose) {
   std::ostringstream line;
+  const RunCounts& counts = outcome.Counts;
   const std::int32_t retained = counts.ByCode[0];
   line << input << " -> " << output << ": " << counts.PointsRead << " points read, " << retained
        << " retained (" << RetainedPercent(counts) << " %); removed by code:";
-  for (int code = 1; code < kCodeCount; ++code) {
+  for (int code = 1; code < ReportedCodeCount(counts.FlowDelayed); ++code) {
     line << ' ' << code << ':' << counts.ByCode[static_cast<std::size_t>(code)];
   }
-  if (!layout.empty()) line << "; read as " << layout;
+  if (!outcome.InputLayout.empty()) line << "; read as " << outcome.InputLayout;
+  if (const std::string delay = DescribeDelay(outcome.Delay); !delay.empty()) {
+    line << "; " << delay;
+  }
+  if (verbose) {
+    // The estimate's details, indented under the summary.
+    std::istringstream details(DescribeDelayScores(outcome.Delay));
+    for (std::string detail; std::getline(details, detail);) line << "\n  " << detail;
+  }
   return line.str();
 }
 
@@ -184,12 +195,12 @@ FileReport CleanOne(const std::string& input, const std::string& output, const s
       return Failed(input, input + ": Error Output File: " + error.what());
     }
   }
-  report.line = SummaryLine(input, output, outcome.Counts, outcome.InputLayout);
+  report.line = SummaryLine(input, output, outcome, options.verbose);
   report.summary.Output = output;
   if (!options.summaryFile.empty()) {
     ConvertedSettings converted;
     ConvertRunSettings(settings, converted);  // converted once already by the run
-    report.summary.Summary = SummariseRun(count, *table, converted);
+    report.summary.Summary = SummariseRun(count, *table, converted, outcome.Delay);
   }
   if (!map.empty()) {
     const std::string title = std::filesystem::path(input).filename().string();
@@ -284,6 +295,12 @@ void AddCleanOptions(CLI::App& app, CleanOptions& o) {
       ->excludes(mapFile);
   app.add_option("--map-size", o.mapSize, "Size of a map file in pixels, WIDTHxHEIGHT")
       ->capture_default_str();
+  app.add_option("--flow-delay", o.flowDelay,
+                 "Seconds from the cut to the flow sensor, or \"auto\" to estimate them from the "
+                 "field; flows move back by them (default: none)");
+  app.add_option("--moisture-delay", o.moistureDelay,
+                 "Seconds from the cut to the moisture sensor (default: none)");
+  app.add_flag("--verbose", o.verbose, "Also print how the flow delay was estimated");
 }
 
 /// Checks the options that CLI11 cannot check alone and reads --map-size
@@ -382,6 +399,8 @@ std::optional<RunSettings> BuildRunSettings(const CleanOptions& o, std::ostream&
   s.FNorth = o.falseNorthing.value_or("0");
   s.Format = o.inputFormat == "detect" ? InputFormat::Detect : InputFormat::AdvancedExport;
   s.HeaderCodes = o.headerCodes;
+  s.FlowDelay = o.flowDelay.value_or("");
+  s.MoistureDelay = o.moistureDelay.value_or("");
   return startup;
 }
 

@@ -33,6 +33,25 @@ json Statistics(const YieldStatistics& s) {
   return figures;
 }
 
+/// What the delays did; with "auto", the method, its measure and the score
+/// of every candidate delay, so that a user can see how clear the choice was.
+json DelayJson(const DelayOutcome& d) {
+  json delay = {{"flow_delay_s", d.FlowDelay}, {"moisture_delay_s", d.MoistureDelay}};
+  if (d.Estimated) {
+    json scores = json::array();
+    for (const DelayScore& score : d.Scores) {
+      scores.push_back({{"delay_s", score.Delay}, {"score", score.Score}});
+    }
+    delay["estimate"] = {{"method", kDelayMethod},
+                         {"measure", kDelayMeasure},
+                         {"clear", d.Clear},
+                         {"points_compared", d.PointsCompared},
+                         {"pairs_compared", d.PairsCompared},
+                         {"scores", scores}};
+  }
+  return delay;
+}
+
 json SummaryJson(const RunSummary& s) {
   json codes = json::array();
   for (const CodeRow& row : s.Codes) {
@@ -57,6 +76,7 @@ json SummaryJson(const RunSummary& s) {
         {"retained", s.Histogram.Retained},
         {"all_below", s.Histogram.AllBelow},
         {"all_above", s.Histogram.AllAbove}}},
+      {"delay", DelayJson(s.Delay)},
       {"settings",
        {{"standard_moisture_percent", Decimal(c.TargetMoisture)},
         {"test_weight_lb_per_bu", Decimal(c.TestWeight)},

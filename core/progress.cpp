@@ -46,6 +46,8 @@ const char* RemovalCodeName(int code) {
       return "short segment";
     case kCoLocated:
       return "co-located";
+    case kNoFlowAfterDelay:
+      return "no flow after delay";
     default:
       return "unknown";
   }

@@ -18,8 +18,14 @@ inline constexpr std::int16_t kAboveNeighbours = 9;    // yield above the neighb
 inline constexpr std::int16_t kBelowNeighbours = 10;   // yield below the neighbourhood band
 inline constexpr std::int16_t kShortSegment = 11;      // segment keeps too few points
 inline constexpr std::int16_t kCoLocated = 12;         // same easting and northing as another point
+inline constexpr std::int16_t kNoFlowAfterDelay = 13;  // no flow logged at the delayed time
 
-inline constexpr int kCodeCount = 13;  // codes 0..12
+inline constexpr int kCodeCount = 14;  // codes 0..13
+
+/// Codes a run reports: 0..12, and 13 only when a flow delay moved the flows.
+inline constexpr int ReportedCodeCount(bool flowDelayed) {
+  return flowDelayed ? kCodeCount : kNoFlowAfterDelay;
+}
 
 /// Short English name of a removal code, for summaries ("header", "start delay", ...).
 const char* RemovalCodeName(int code);

@@ -40,6 +40,7 @@ const std::array<CodeStyle, kCodeCount> kStyles = {{
     {QColor(QRgb(0x4363d8)), Marker::Star},          // below neighbourhood band
     {QColor(QRgb(0x000000)), Marker::Cross},         // too few points in segment
     {QColor(QRgb(0x808000)), Marker::Square},        // co-located
+    {QColor(QRgb(0x469990)), Marker::Cross},         // no flow after delay
 }};
 
 /// 1, 2 or 5 times a power of ten, at most `length`.

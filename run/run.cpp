@@ -15,6 +15,8 @@
 #include "core/number_text.h"
 #include "input/advanced_export.h"
 #include "input/blocks.h"
+#include "input/delay.h"
+#include "input/delay_estimate.h"
 #include "input/segments.h"
 #include "input/utm.h"
 #include "input/yield.h"
@@ -68,9 +70,46 @@ class SettingsConverter {
     error = std::string(label) + " must be a number from -131074 to 131069.";
   }
 
+  /// A delay in whole seconds from 0 up; empty text is no delay, and
+  /// `automatic`, when given, is set by the text "auto".
+  void Delay(std::string_view text, const char* label, std::int16_t& out,
+             bool* automatic = nullptr) {
+    if (error) return;
+    const std::string_view trimmed = Trim(text);
+    if (trimmed.empty()) {
+      out = 0;
+      return;
+    }
+    if (automatic != nullptr && IsAuto(trimmed)) {
+      *automatic = true;
+      out = 0;
+      return;
+    }
+    std::int16_t value = 0;
+    if (ParseWholeInto(trimmed, value, decimalPoint_) && value >= 0) {
+      out = value;
+      return;
+    }
+    error = std::string(label) + " must be a whole number of seconds from 0 to 32767" +
+            (automatic != nullptr ? ", or \"auto\"." : ".");
+  }
+
   std::optional<std::string> error;
 
  private:
+  static std::string_view Trim(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+  }
+  static bool IsAuto(std::string_view text) {
+    if (text.size() != 4) return false;
+    for (std::size_t k = 0; k < 4; ++k) {
+      if ((text[k] | 0x20) != "auto"[k]) return false;
+    }
+    return true;
+  }
+
   char decimalPoint_;
 };
 
@@ -155,6 +194,8 @@ std::optional<std::string> ConvertRunSettings(const RunSettings& s, ConvertedSet
   c.Whole(s.NoPointsforValidSeg, "Minimum # of data points for a valid segment", out.MinimumPoints);
   c.Whole(s.FEast, "False Easting", out.FalseEasting);
   c.Whole(s.FNorth, "False Northing", out.FalseNorthing);
+  c.Delay(s.FlowDelay, "Flow Delay", out.FlowDelay, &out.EstimateFlowDelay);
+  c.Delay(s.MoistureDelay, "Moisture Delay", out.MoistureDelay);
   return c.error;
 }
 
@@ -218,7 +259,7 @@ std::string DescribeCounts(const RunCounts& counts) {
   std::string text = std::to_string(counts.PointsRead) + " points read, " +
                      std::to_string(counts.ByCode[0]) + " retained (" + RetainedPercent(counts) +
                      " %).";
-  for (int code = 1; code < kCodeCount; ++code) {
+  for (int code = 1; code < ReportedCodeCount(counts.FlowDelayed); ++code) {
     const std::int32_t n = counts.ByCode[static_cast<std::size_t>(code)];
     if (n == 0) continue;
     text += "\nCode " + std::to_string(code) + " (" + RemovalCodeName(code) +
@@ -226,6 +267,62 @@ std::string DescribeCounts(const RunCounts& counts) {
   }
   return text;
 }
+
+std::string DescribeDelay(const DelayOutcome& delay) {
+  std::string text;
+  if (delay.FlowAsked) {
+    text = "flow delay " + std::to_string(delay.FlowDelay) + " s";
+    if (delay.Estimated) text += delay.Clear ? " (estimated)" : " (no clear delay)";
+  }
+  if (delay.MoistureDelay > 0) {
+    if (!text.empty()) text += ", ";
+    text += "moisture delay " + std::to_string(delay.MoistureDelay) + " s";
+  }
+  return text;
+}
+
+std::string DescribeDelayScores(const DelayOutcome& delay) {
+  if (!delay.Estimated) return {};
+  std::string text = std::string("Flow delay estimate: ") + kDelayMethod +
+                     ".\nMeasure: " + kDelayMeasure + "; " + std::to_string(delay.PointsCompared) +
+                     " points, " + std::to_string(delay.PairsCompared) + " pairs compared.";
+  for (const DelayScore& score : delay.Scores) {
+    char value[32];
+    const auto end =
+        std::to_chars(value, value + sizeof value, score.Score, std::chars_format::fixed, 4);
+    text += "\n  delay " + std::string(score.Delay < 10 ? " " : "") + std::to_string(score.Delay) +
+            " s: " + std::string(value, end.ptr);
+    if (delay.Clear && score.Delay == delay.FlowDelay) text += "  <- chosen";
+  }
+  if (!delay.Clear) text += "\nno clear delay: the flows are not moved.";
+  return text;
+}
+
+namespace {
+
+/// The delay step: estimates the flow delay when asked to, then moves the
+/// flows and the moistures back to where the grain was cut.
+DelayOutcome ApplyDelays(const std::int32_t& count, PointTable& table, const ConvertedSettings& s,
+                         Progress& progress) {
+  DelayOutcome delay;
+  delay.FlowAsked = s.EstimateFlowDelay || s.FlowDelay > 0;
+  delay.FlowDelay = s.FlowDelay;
+  if (s.EstimateFlowDelay) {
+    const DelayEstimate estimate = EstimateFlowDelay(count, table, progress);
+    delay.Estimated = true;
+    delay.Clear = estimate.Clear;
+    delay.FlowDelay = estimate.Delay;
+    delay.PointsCompared = estimate.Points;
+    delay.PairsCompared = estimate.Pairs;
+    delay.Scores = estimate.Scores;
+  }
+  if (delay.FlowDelay > 0) FlowDelay(count, table, delay.FlowDelay);
+  delay.MoistureDelay = s.MoistureDelay;
+  if (delay.MoistureDelay > 0) MoistureDelay(count, table, delay.MoistureDelay);
+  return delay;
+}
+
+}  // namespace
 
 RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings& settings,
                        Progress& progress) {
@@ -249,9 +346,14 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
 
   RunCounts counts;
   counts.PointsRead = count;
+  DelayOutcome delay;
   bool grouped = false;  // between SortByBlocks and RestoreInputOrder
   StageChecks checks;    // debug builds only
   try {
+    // Flows and moistures back where the grain was cut, when asked to.
+    delay = ApplyDelays(count, table, s, progress);
+    counts.FlowDelayed = delay.FlowDelay > 0;
+
     // Steps 5 to 9: the derived fields.
     ComputeYield(count, table, s.TargetMoisture, s.TestWeight);
     NumberSegments(count, table);
@@ -312,13 +414,19 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
   }
 
   // Step 12.
+  std::string detail = DescribeCounts(counts);
+  if (std::string used = DescribeDelay(delay); !used.empty()) {
+    used[0] = static_cast<char>(used[0] - 'a' + 'A');
+    detail += "\n" + used + ".";
+  }
   RunOutcome outcome =
-      Message(RunStatus::Finished, "FINISH", "", MessageIcon::Information, DescribeCounts(counts));
+      Message(RunStatus::Finished, "FINISH", "", MessageIcon::Information, std::move(detail));
   outcome.Counts = counts;
   if (!layout.empty()) {
     outcome.Detail = "Read as " + layout + ".\n" + outcome.Detail;
     outcome.InputLayout = layout;
   }
+  outcome.Delay = std::move(delay);
   return outcome;
 }
 

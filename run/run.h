@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/point_table.h"
 #include "core/progress.h"
 #include "core/removal_codes.h"
 #include "core/settings_files.h"
 #include "input/blocks.h"
+#include "input/delay_estimate.h"
 
 namespace tarvik {
 
@@ -43,6 +45,8 @@ struct RunSettings {
   char DecimalPoint = '.';          // decimal separator of the texts above
   InputFormat Format = InputFormat::AdvancedExport;  // "Other Yield Export": Detect
   std::string HeaderCodes;  // Detect only: "HARVEST,UP" codes of the file; empty: detected
+  std::string FlowDelay;            // s, or "auto" to estimate it; empty: no shift
+  std::string MoistureDelay;        // s; empty: no shift
 };
 
 /// Every setting of a run converted to the type its stage takes.
@@ -61,6 +65,9 @@ struct ConvertedSettings {
   std::int16_t MinimumPoints = 0;    // points per valid segment
   std::int32_t FalseEasting = 0;     // m
   std::int32_t FalseNorthing = 0;    // m
+  std::int16_t FlowDelay = 0;        // s; 0 moves nothing
+  bool EstimateFlowDelay = false;    // "auto": the flow delay comes from the field
+  std::int16_t MoistureDelay = 0;    // s
 };
 
 /// Converts the texts in the order the run uses them. Returns the message of
@@ -88,6 +95,19 @@ struct RunCounts {
   std::int32_t HighCounter = 0;                   // code 9 marks of the neighbourhood check
   std::int32_t LowCounter = 0;                    // code 10 marks
   std::int32_t DuplicateCounter = 0;              // partners marked by the co-located check
+  bool FlowDelayed = false;  // a flow delay moved the flows, so code 13 is reported
+};
+
+/// What the delay step did, for whoever shows it.
+struct DelayOutcome {
+  bool FlowAsked = false;           // a flow delay other than 0, or "auto", was given
+  bool Estimated = false;           // "auto": the delay below is the estimate's
+  bool Clear = true;                // with "auto": one delay stood out; else nothing moved
+  std::int32_t FlowDelay = 0;       // s the flows were moved
+  std::int32_t MoistureDelay = 0;   // s the moistures were moved
+  std::int32_t PointsCompared = 0;  // with "auto": points and pairs the estimate compared
+  std::int32_t PairsCompared = 0;
+  std::vector<DelayScore> Scores;  // with "auto": the score of every candidate delay
 };
 
 /// The message a run ends with: text, title (empty: the application's own
@@ -101,6 +121,7 @@ struct RunOutcome {
   std::string Detail;  // the reader's reason (file, line, item), or a finished run's counts
   RunCounts Counts;
   std::string InputLayout;  // Detect: the layout and header codes found; else empty
+  DelayOutcome Delay;
 };
 
 /// The Run button: recreates the table, reads, derives, checks and writes
@@ -116,6 +137,13 @@ std::string RetainedPercent(const RunCounts& counts);
 /// The counts as a few lines for people: points read and retained, then each
 /// code that removed points, with its name. The detail of a finished run.
 std::string DescribeCounts(const RunCounts& counts);
+
+/// The delays used, for a summary: "flow delay 12 s (estimated)", "flow
+/// delay 8 s, moisture delay 3 s"; empty when no delay was given.
+std::string DescribeDelay(const DelayOutcome& delay);
+
+/// The estimate's method, measure and score per candidate delay, one line each.
+std::string DescribeDelayScores(const DelayOutcome& delay);
 
 /// Points per removal code over positions 1..count.
 std::array<std::int32_t, kCodeCount> CountCodes(const std::int32_t& count, const PointTable& table);

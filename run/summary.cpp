@@ -25,6 +25,7 @@ constexpr std::array<const char*, kCodeCount> kRuleNames = {
     "Below neighbourhood band",
     "Too few points in segment",
     "Co-located",
+    "No flow after delay",
 };
 
 double Share(std::int32_t part, std::int32_t whole) {
@@ -145,16 +146,18 @@ YieldHistogram BuildHistogram(const std::vector<double>& all, const std::vector<
 }
 
 RunSummary SummariseRun(const std::int32_t& count, const PointTable& table,
-                        const ConvertedSettings& settings) {
+                        const ConvertedSettings& settings, const DelayOutcome& delay) {
   RunSummary s;
   s.PointsRead = count;
   s.Settings = settings;
+  s.Delay = delay;
   const std::array<std::int32_t, kCodeCount> byCode = CountCodes(count, table);
   s.Retained = byCode[kRetained];
   s.Removed = count - s.Retained;
   s.RetainedPercent = Share(s.Retained, count);
   s.RemovedPercent = Share(s.Removed, count);
-  for (int code = 1; code < kCodeCount; ++code) {
+  // "No flow after delay" exists only in runs whose flows a delay moved.
+  for (int code = 1; code < ReportedCodeCount(delay.FlowDelay > 0); ++code) {
     const char* rule = RuleName(code);
     if (rule == nullptr) continue;
     const std::int32_t n = byCode[static_cast<std::size_t>(code)];

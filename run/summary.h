@@ -58,6 +58,7 @@ struct RunSummary {
   YieldStatistics RetainedYields;
   YieldHistogram Histogram;
   ConvertedSettings Settings;  // the run's settings as converted
+  DelayOutcome Delay;          // what the flow and moisture delays did
 };
 
 /// Bins of the histogram.
@@ -65,7 +66,7 @@ inline constexpr int kHistogramBins = 20;
 
 /// The summary of the table a finished run left: positions 1..count.
 RunSummary SummariseRun(const std::int32_t& count, const PointTable& table,
-                        const ConvertedSettings& settings);
+                        const ConvertedSettings& settings, const DelayOutcome& delay = {});
 
 /// Count, mean, SD, CV, minimum, median and maximum of `yields`.
 YieldStatistics DescribeYields(std::vector<double> yields);

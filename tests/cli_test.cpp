@@ -96,6 +96,44 @@ TEST_F(CleanCommandTest, CleansAFieldAndPrintsTheCountPerCode) {
   EXPECT_EQ(Clean({"--settings", settings_, "--quiet", input}).out, "");
 }
 
+TEST_F(CleanCommandTest, DelaysShowInTheSummaryOnlyWhenTheyMoveSomething) {
+  const std::string input = Field("late.txt", 1500, 6);
+  const std::string output = (folder_ / "out.txt").string();
+  const Result plain = Clean({"--settings", settings_, "-o", output, input});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  const std::string bytes = ReadFile(output);
+  EXPECT_EQ(plain.out.find(" 13:"), std::string::npos) << plain.out;
+
+  // Zero delays: the same line and the same bytes.
+  const Result zero = Clean(
+      {"--settings", settings_, "--flow-delay", "0", "--moisture-delay", "0", "-o", output, input});
+  EXPECT_EQ(zero.out, plain.out);
+  EXPECT_TRUE(ReadFile(output) == bytes);
+
+  const Result late = Clean({"--settings", settings_, "--flow-delay", "8", "-o", output, input});
+  ASSERT_EQ(late.status, 0) << late.err;
+  EXPECT_NE(late.out.find(" 12:"), std::string::npos) << late.out;
+  EXPECT_NE(late.out.find(" 13:"), std::string::npos) << late.out;
+  EXPECT_TRUE(late.out.ends_with("; flow delay 8 s\n")) << late.out;
+
+  const Result estimated =
+      Clean({"--settings", settings_, "--flow-delay", "auto", "--verbose", "-o", output, input});
+  ASSERT_EQ(estimated.status, 0) << estimated.err;
+  EXPECT_NE(estimated.out.find(" s (estimated)\n  Flow delay estimate: "), std::string::npos)
+      << estimated.out;
+  EXPECT_NE(estimated.out.find("\n    delay 25 s: "), std::string::npos) << estimated.out;
+
+  const Result negative =
+      Clean({"--settings", settings_, "--flow-delay", "-2", "-o", output, input});
+  EXPECT_EQ(negative.status, 1);
+  EXPECT_NE(negative.err.find(": Error in Settings: Flow Delay must be a whole number of seconds "
+                              "from 0 to 32767, or \"auto\"."),
+            std::string::npos)
+      << negative.err;
+  EXPECT_EQ(
+      Clean({"--settings", settings_, "--moisture-delay", "soon", "-o", output, input}).status, 1);
+}
+
 TEST_F(CleanCommandTest, OneRefusedFileFailsTheRunButTheOthersAreCleaned) {
   const std::string good = Field("good.txt", 300, 2);
   const fs::path bad = folder_ / "bad.txt";

@@ -170,6 +170,35 @@ TEST(FieldSim, FieldLiesAtTheCornerAskedFor) {
   }
 }
 
+TEST(FieldSim, LogsEachFlowExactlyTheDelayLateWhenAsked) {
+  // The combine starts in the crop: the first flow arrives after the delay.
+  for (const std::int32_t delay : {0, 3, 12}) {
+    FieldSimOptions options = Options(4, 40);
+    options.FlowDelay = delay;
+    const std::vector<Record> records = Records(SimulateField(options));
+    for (std::int32_t k = 0; k <= delay; ++k) {
+      EXPECT_EQ(std::stod(records[static_cast<std::size_t>(k)][2]) > 0, k == delay)
+          << "delay " << delay << ", record " << k;
+    }
+  }
+}
+
+TEST(FieldSim, HeadingTurnsTheFieldAboutItsCorner) {
+  // Passes that run east and west: the field lies east of the corner and
+  // spans far more longitude than latitude.
+  FieldSimOptions options = Options(2, 600);
+  options.PassLength = 150;
+  options.Heading = 90;
+  double north = 0;
+  double east = 0;
+  for (const Record& r : Records(SimulateField(options))) {
+    east = std::max(east, (std::stod(r[0]) - options.Longitude) * 84000);
+    north = std::max(north, std::abs(std::stod(r[1]) - options.Latitude) * 111000);
+  }
+  EXPECT_GT(east, 140);
+  EXPECT_LT(north, 100);
+}
+
 TEST(FieldSim, BundledSampleIsTheDocumentedField) {
   std::ifstream file(std::string(TARVIK_SOURCE_DIR) + "/samples/sample-field.txt",
                      std::ios::binary);

@@ -270,7 +270,16 @@ class Harvest {
         random_(options.Seed),
         spacing_(options.Swath / kInchesPerMetre),
         length_(PassLengthFor(options)),
-        maps_(random_, EstimatedWidth(options, length_, spacing_), length_) {
+        maps_(random_, EstimatedWidth(options, length_, spacing_), length_),
+        transportDelay_(options.FlowDelay ? static_cast<std::size_t>(*options.FlowDelay)
+                                          : kTransportDelay),
+        flowResponse_(options.FlowDelay ? 1.0 : kFlowResponse),
+        cut_(transportDelay_, 0.0) {
+    if (options.Heading != 0) {
+      const double heading = options.Heading * kPi / 180;
+      sinHeading_ = Sine(heading);
+      cosHeading_ = Cosine(heading);
+    }
     const double latitude = options.Latitude * kPi / 180;
     metresPerDegreeLatitude_ =
         111132.92 - 559.82 * Cosine(2 * latitude) + 1.175 * Cosine(4 * latitude);
@@ -393,7 +402,7 @@ class Harvest {
     time_ += random_.Integer(7, 90);
     speed_ = 0;
     flow_ = 0;
-    cut_.assign(kTransportDelay, 0.0);
+    cut_.assign(transportDelay_, 0.0);
     if (random_.Chance(kShortBurst)) burst_ = random_.Integer(8, 20);
   }
 
@@ -495,7 +504,7 @@ class Harvest {
     cut_.push_back(std::max(cut, 0.0));
     const double arriving = cut_.front();
     cut_.pop_front();
-    flow_ += (arriving - flow_) * kFlowResponse;
+    flow_ += (arriving - flow_) * flowResponse_;
 
     if (--moistureUpdate_ <= 0) {
       moistureUpdate_ = random_.Integer(3, 6);
@@ -516,6 +525,13 @@ class Harvest {
       const double jitterY = random_.Normal();
       x += 0.04 * jitterX;
       y += 0.04 * jitterY;
+    }
+    if (options_.Heading != 0) {
+      // Clockwise about the corner: north turns towards east.
+      const double east = x * cosHeading_ + y * sinHeading_;
+      const double north = y * cosHeading_ - x * sinHeading_;
+      x = east;
+      y = north;
     }
     record.Longitude = options_.Longitude + x / metresPerDegreeLongitude_;
     record.Latitude = options_.Latitude + y / metresPerDegreeLatitude_;
@@ -609,6 +625,10 @@ class Harvest {
   const double spacing_;  // metres between pass centres
   const double length_;   // metres from headland to headland
   const FieldMaps maps_;
+  const std::size_t transportDelay_;  // s from the cut to the sensor
+  const double flowResponse_;         // share of the gap the sensor closes each second
+  double sinHeading_ = 0;
+  double cosHeading_ = 1;
   double metresPerDegreeLatitude_ = 0;
   double metresPerDegreeLongitude_ = 0;
 
@@ -638,9 +658,9 @@ class Harvest {
   std::int32_t secondsSinceRecord_ = 0;
   std::int32_t header_ = kHeaderDown;
   std::int32_t passNo_ = 0;
-  std::deque<double> cut_ = std::deque<double>(kTransportDelay, 0.0);  // lb/s on its way
-  double flow_ = 0;                                                    // lb/s at the sensor
-  double moisture_ = 0;                                                // last reading, %
+  std::deque<double> cut_;  // lb/s on its way
+  double flow_ = 0;         // lb/s at the sensor
+  double moisture_ = 0;     // last reading, %
   std::int32_t moistureUpdate_ = 0;
 
   // Events under way, and where in the pass the next ones happen (-1: none).
@@ -669,6 +689,9 @@ std::string SimulateField(const FieldSimOptions& options) {
   sane.Swath = std::clamp<std::int16_t>(options.Swath, 60, 720);
   if (sane.PassLength > 0) sane.PassLength = std::max(sane.PassLength, 20.0);
   sane.Latitude = std::clamp(options.Latitude, -80.0, 80.0);
+  if (sane.FlowDelay) sane.FlowDelay = std::clamp(*sane.FlowDelay, 0, 600);
+  sane.Heading = std::clamp(options.Heading, 0.0, 360.0);
+  if (sane.Heading > 180) sane.Heading -= 360;  // the series need |angle| within about 4
   return Harvest(sane).Run();
 }
 

@@ -37,6 +37,15 @@ int main(int argc, char** argv) {
   app.add_option("--swath", options.Swath, "Cut width of a full pass, inches")
       ->check(CLI::Range(60, 720))
       ->capture_default_str();
+  app.add_option("--flow-delay", options.FlowDelay,
+                 "Log each flow exactly this many seconds after the cut, with no sensor lag "
+                 "(default: the combine's own 5 s transport and the sensor's lag)")
+      ->check(CLI::Range(0, 600));
+  app.add_option("--heading", options.Heading,
+                 "Degrees clockwise from north of the first pass; the field turns about its "
+                 "south-west corner")
+      ->check(CLI::Range(0.0, 360.0))
+      ->capture_default_str();
   app.add_option("-o,--output", outputPath, "File to write (standard output when absent)");
   try {
     app.parse(argc, argv);

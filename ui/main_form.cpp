@@ -81,6 +81,8 @@ class BusyCursor {
 
 /// Width of a numeric field.
 constexpr int kNumberWidth = 72;
+/// Width of a delay field: a few digits or "auto".
+constexpr int kDelayWidth = 44;
 
 }  // namespace
 
@@ -355,6 +357,24 @@ QWidget* Tarvik::BuildCriteriaPage() {
   delays->addWidget(Caption(Frame1_, QStringLiteral("sec")), 1, 2);
   delays->setColumnStretch(3, 1);
 
+  // Seconds from the cut to the sensors; empty moves nothing.
+  SensorDelays_ = Frame(page, "SensorDelays", QStringLiteral("Sensor Delays (sec)"));
+  FlowDelay_ = Field(SensorDelays_, "FlowDelay", QString(), kDelayWidth);
+  FlowDelay_->setToolTip(
+      QStringLiteral("Seconds from the cut to the flow sensor, or \"auto\" to estimate them "
+                     "from the field. Empty: the flows stay where they were logged."));
+  MoistureDelay_ = Field(SensorDelays_, "MoistureDelay", QString(), kDelayWidth);
+  MoistureDelay_->setToolTip(
+      QStringLiteral("Seconds from the cut to the moisture sensor. Empty: no shift."));
+  auto* sensors = new QHBoxLayout(SensorDelays_);
+  sensors->setContentsMargins(9, 2, 9, 2);  // one row: the page keeps the form's height
+  sensors->addWidget(Caption(SensorDelays_, QStringLiteral("Flow Delay"), FlowDelay_));
+  sensors->addWidget(FlowDelay_);
+  sensors->addSpacing(6);
+  sensors->addWidget(Caption(SensorDelays_, QStringLiteral("Moisture Delay"), MoistureDelay_));
+  sensors->addWidget(MoistureDelay_);
+  sensors->addStretch();
+
   Frame3_ = Frame(page, "Frame3", QStringLiteral("Other Filtering Criteria"));
   SDOutlier_ = Field(Frame3_, "SDOutlier", QStringLiteral("SDOut"), kNumberWidth);
   SearchX_ = Field(Frame3_, "SearchX", QStringLiteral("SearchSize"), kNumberWidth);
@@ -394,7 +414,11 @@ QWidget* Tarvik::BuildCriteriaPage() {
   auto* columns = new QHBoxLayout(page);
   columns->setContentsMargins(12, 10, 12, 10);
   columns->addLayout(left, 1);
-  columns->addWidget(Frame3_, 1, Qt::AlignTop);
+  auto* right = new QVBoxLayout;
+  right->addWidget(Frame3_);
+  right->addWidget(SensorDelays_);
+  right->addStretch();
+  columns->addLayout(right, 1);
   return page;
 }
 
@@ -536,6 +560,8 @@ RunSettings Tarvik::CurrentSettings() const {
     s.Format = InputFormat::Detect;
     s.HeaderCodes = ChosenHeaderCodes().toStdString();
   }
+  s.FlowDelay = FlowDelay_->text().toStdString();
+  s.MoistureDelay = MoistureDelay_->text().toStdString();
   return s;
 }
 
@@ -569,7 +595,7 @@ void Tarvik::ShowResults(const RunOutcome& outcome) {
     return;
   }
   if (results_ == nullptr) results_ = new ResultsWindow(messages_, files_, this);
-  results_->ShowRun(count_, *table_, CurrentSettings());
+  results_->ShowRun(count_, *table_, CurrentSettings(), outcome.Delay);
 }
 
 void Tarvik::Command4_Click() {

@@ -160,6 +160,9 @@ class Tarvik : public QWidget, public Progress {
   QGroupBox* Frame1_ = nullptr;
   QLineEdit* StartPassDelay_ = nullptr;
   QLineEdit* EndPassDelay_ = nullptr;
+  QGroupBox* SensorDelays_ = nullptr;
+  QLineEdit* FlowDelay_ = nullptr;
+  QLineEdit* MoistureDelay_ = nullptr;
   QGroupBox* Frame3_ = nullptr;
   QLineEdit* SDOutlier_ = nullptr;
   QLineEdit* SearchX_ = nullptr;

@@ -167,10 +167,10 @@ ResultsWindow::ResultsWindow(MessageService& messages, FileDialogService& files,
 }
 
 void ResultsWindow::ShowRun(const std::int32_t& count, const PointTable& table,
-                            const RunSettings& settings) {
+                            const RunSettings& settings, const DelayOutcome& delay) {
   ConvertedSettings converted;
   ConvertRunSettings(settings, converted);  // the run converted them already
-  summary_ = SummariseRun(count, table, converted);
+  summary_ = SummariseRun(count, table, converted, delay);
   inputFile_ = QString::fromStdString(settings.InputFile);
   folder_ = QFileInfo(QString::fromStdString(settings.OutputFile)).absolutePath();
   map_->SetMap(map::MakeFieldMap(count, table,

@@ -44,7 +44,8 @@ class ResultsWindow : public QWidget {
   ResultsWindow(MessageService& messages, FileDialogService& files, QWidget* parent = nullptr);
 
   /// Shows the result that a finished run with `settings` left in the table.
-  void ShowRun(const std::int32_t& count, const PointTable& table, const RunSettings& settings);
+  void ShowRun(const std::int32_t& count, const PointTable& table, const RunSettings& settings,
+               const DelayOutcome& delay = {});
 
   const RunSummary& Summary() const { return summary_; }
   MapWidget* Map() const { return map_; }

@@ -76,6 +76,7 @@ class CaptionsTest : public QObject {
         "Yield Limits: bu/ac -> -",
         "Files: Input File -> InputFile",
         "Files: Output File -> OutputFile",
+        "Input File Format: Header codes (harvesting, up) -> HeaderCodes",
         "Output Coordinates: False Easting -> FEast",
         "Output Coordinates: False Northing -> FNorth",
         "Pass Delays: Start Pass Delay -> StartPassDelay",
@@ -89,6 +90,8 @@ class CaptionsTest : public QObject {
         "Other Filtering Criteria: SD for Outlier Test -> SDOutlier",
         "Other Filtering Criteria: Search Neighborhood Size (m) -> -",
         "Other Filtering Criteria: SD for Neighborhood -> SearchSD",
+        "Sensor Delays (sec): Flow Delay -> FlowDelay",
+        "Sensor Delays (sec): Moisture Delay -> MoistureDelay",
         "form: Calculating neighborhood statistics...  please wait ... -> -",
     });
     expected.sort();
@@ -98,13 +101,14 @@ class CaptionsTest : public QObject {
       frames << Place(h, frame) + ": " + frame->title();
     }
     frames.sort();
-    QCOMPARE(frames, QStringList({"Check Criteria: Other Filtering Criteria",
-                                  "Check Criteria: Output Coordinates",
-                                  "Check Criteria: Pass Delays", "Crop: Yield Limits",
-                                  "Files: Input File Format", "Files: Output File Format"}));
-    QCOMPARE(h.Texts({"Option1", "Option3", "Option4", "Check1"}),
-             QStringList({"Advanced Export Format", "Cleaned Data Only", "Detailed Data Output",
-                          "Re-scale Coordinates?"}));
+    QCOMPARE(frames,
+             QStringList({"Check Criteria: Other Filtering Criteria",
+                          "Check Criteria: Output Coordinates", "Check Criteria: Pass Delays",
+                          "Check Criteria: Sensor Delays (sec)", "Crop: Yield Limits",
+                          "Files: Input File Format", "Files: Output File Format"}));
+    QCOMPARE(h.Texts({"Option1", "Option2", "Option3", "Option4", "Check1"}),
+             QStringList({"Advanced Export Format", "Other Yield Export (detect layout)",
+                          "Cleaned Data Only", "Detailed Data Output", "Re-scale Coordinates?"}));
     QCOMPARE(Place(h, h.Child<QWidget>("Option1")), QStringLiteral("Input File Format"));
     QCOMPARE(Place(h, h.Child<QWidget>("Option4")), QStringLiteral("Output File Format"));
   }

@@ -122,6 +122,42 @@ class RunTest : public QObject {
     }
   }
 
+  void sensorDelays() {
+    FormHarness h;
+    QVERIFY(h.Start());
+    // Both fields sit on "Check Criteria", empty: no shift.
+    for (const char* name : {"FlowDelay", "MoistureDelay"}) {
+      QCOMPARE(h.Text(name), QString());
+      QVERIFY(h.Tabs()->widget(2)->isAncestorOf(h.Child(name)));
+    }
+    h.UseSample();
+    h.ClickRun();
+    QVERIFY(!h.messages.shown.at(0).detail.contains(QStringLiteral("Flow delay")));
+
+    // The last two points have no flow 3 s on; the detail names the delay.
+    h.SetText("FlowDelay", "3");
+    h.SetText("MoistureDelay", "2");
+    h.ClickRun();
+    QCOMPARE(WithoutCounts(h.messages.shown).at(1), kFinish);
+    const QString detail = h.messages.shown.at(1).detail;
+    QVERIFY2(detail.contains(QStringLiteral("Code 13 (no flow after delay): 2 removed")),
+             qPrintable(detail));
+    QVERIFY2(detail.endsWith(QStringLiteral("\nFlow delay 3 s, moisture delay 2 s.")),
+             qPrintable(detail));
+
+    h.SetText("FlowDelay", "auto");
+    h.SetText("MoistureDelay", "");
+    h.ClickRun();
+    QVERIFY2(h.messages.shown.at(2).detail.endsWith(QStringLiteral("(no clear delay).")),
+             qPrintable(h.messages.shown.at(2).detail));
+
+    h.SetText("FlowDelay", "-3");
+    h.ClickRun();
+    QCOMPARE(h.messages.shown.at(3),
+             Message({"Flow Delay must be a whole number of seconds from 0 to 32767, or \"auto\".",
+                      "Error in Settings", MessageIcon::Critical, QString()}));
+  }
+
   void stagesShowTheirProgress() {
     FormHarness h;
     QVERIFY(h.Start());
