@@ -15,6 +15,9 @@
 #include "core/number_text.h"
 #include "core/settings_files.h"
 #include "run/run.h"
+#ifdef TARVIK_WITH_EXPORT
+#include "export/field_export.h"
+#endif
 
 namespace tarvik {
 
@@ -35,6 +38,17 @@ struct CleanOptions {
   std::string output;
   int jobs = 1;
   bool quiet = false;
+  std::string exportFile;             // --export: one input's GIS file
+  std::string exportFolder;           // --export-dir: each input's GIS file goes here
+  std::string exportFormat = "gpkg";  // with --export-dir
+  std::string exportCRS = "wgs84";
+};
+
+/// Where and how one input's points are exported; no path for none.
+struct ExportTarget {
+  std::string path;
+  std::string format;  // "gpkg", ...
+  std::string crs;     // "wgs84", "utm" or "grid"
 };
 
 /// What one file came to: its summary line or its error line.
@@ -101,8 +115,31 @@ std::vector<std::optional<std::string>> OutputClashes(const std::vector<std::str
   return clashes;
 }
 
+/// Refusals of exports that would overwrite an input, a GSLIB output or an
+/// earlier input's export.
+std::vector<std::optional<std::string>> ExportClashes(const std::vector<std::string>& inputs,
+                                                      const std::vector<std::string>& outputs,
+                                                      const std::vector<ExportTarget>& exports) {
+  std::vector<std::optional<std::string>> clashes(inputs.size());
+  std::map<std::string, std::string> taken;  // path key -> what it is
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    taken.emplace(PathKey(inputs[i]), "the input file " + inputs[i]);
+    if (!outputs[i].empty()) taken.emplace(PathKey(outputs[i]), "the output of " + inputs[i]);
+  }
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (exports[i].path.empty()) continue;
+    const std::string key = PathKey(exports[i].path);
+    const auto [owner, added] = taken.emplace(key, "the export of " + inputs[i]);
+    if (!added) {
+      clashes[i] = inputs[i] + ": Error Export File: " + exports[i].path + " is already " +
+                   owner->second + "; it is not overwritten.";
+    }
+  }
+  return clashes;
+}
+
 FileReport CleanOne(const std::string& input, const std::string& output, RunSettings settings,
-                    const CleanOptions& options) {
+                    const CleanOptions& options, const ExportTarget& exportTarget) {
   settings.InputFile = input;
   settings.OutputFile = output;
   if (output.empty()) {
@@ -121,7 +158,20 @@ FileReport CleanOne(const std::string& input, const std::string& output, RunSett
   }
   const RunOutcome outcome = RunPipeline(count, *table, settings);
   if (outcome.Status != RunStatus::Finished) return {false, ErrorLine(input, outcome)};
-  return {true, SummaryLine(input, output, outcome.Counts)};
+  std::string summary = SummaryLine(input, output, outcome.Counts);
+#ifdef TARVIK_WITH_EXPORT
+  if (!exportTarget.path.empty()) {
+    // The table holds the run's result, in file order.
+    const ExportOutcome exported =
+        ExportField(exportTarget.path, *ExportFormatFromName(exportTarget.format),
+                    *ExportCRSFromName(exportTarget.crs), count, *table);
+    if (!exported.ok) return {false, input + ": " + exported.error};
+    summary += "; exported to " + exportTarget.path;
+  }
+#else
+  (void)exportTarget;
+#endif
+  return {true, summary};
 }
 
 /// Declares every option of tarvik-clean on `app`, writing into `o`.
@@ -156,6 +206,22 @@ void AddCleanOptions(CLI::App& app, CleanOptions& o) {
   app.add_option("-o,--output", o.output, "Output file (one input only; default: INPUTout.txt)");
   app.add_option("--jobs", o.jobs, "Files to clean at once")->check(CLI::Range(1, 64));
   app.add_flag("--quiet", o.quiet, "Print errors only");
+#ifdef TARVIK_WITH_EXPORT
+  app.add_option("--export", o.exportFile,
+                 "GIS file of every point (one input only; format by extension: .gpkg, .shp, "
+                 ".geojson, .fgb, .csv)");
+  app.add_option("--export-dir", o.exportFolder,
+                 "Folder for each input's GIS file, named after the input")
+      ->check(CLI::ExistingDirectory);
+  app.add_option("--export-format", o.exportFormat, "Format of the files of --export-dir")
+      ->check(CLI::IsMember({"gpkg", "shp", "geojson", "fgb", "csv"}))
+      ->capture_default_str();
+  app.add_option("--export-crs", o.exportCRS,
+                 "Coordinates of the export: longitude and latitude, the field's UTM zone, or "
+                 "the run's grid")
+      ->check(CLI::IsMember({"wgs84", "utm", "grid"}))
+      ->capture_default_str();
+#endif
 }
 
 /// Checks the options that CLI11 cannot check alone. Returns the usage
@@ -164,6 +230,16 @@ std::optional<std::string> CheckOptionCombinations(const CleanOptions& o) {
   if (!o.output.empty() && o.inputs.size() != 1) {
     return "-o names one output file; give one input with it.";
   }
+#ifdef TARVIK_WITH_EXPORT
+  if (!o.exportFile.empty()) {
+    if (o.inputs.size() != 1) return "--export names one file; give one input with it.";
+    if (!o.exportFolder.empty()) return "give --export or --export-dir, not both.";
+    if (!ExportFormatFromPath(o.exportFile)) {
+      return "--export " + o.exportFile +
+             ": the extension names no export format; use .gpkg, .shp, .geojson, .fgb or .csv.";
+    }
+  }
+#endif
   return std::nullopt;
 }
 
@@ -231,7 +307,26 @@ std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& set
   for (const std::string& input : o.inputs) {
     outputs.push_back(o.output.empty() ? DeriveOutputName(input) : o.output);
   }
-  const std::vector<std::optional<std::string>> clashes = OutputClashes(o.inputs, outputs);
+  std::vector<std::optional<std::string>> clashes = OutputClashes(o.inputs, outputs);
+  std::vector<ExportTarget> exports(o.inputs.size());
+#ifdef TARVIK_WITH_EXPORT
+  for (std::size_t i = 0; i < o.inputs.size(); ++i) {
+    if (!o.exportFile.empty()) {
+      exports[i] = {o.exportFile, ExportExtension(*ExportFormatFromPath(o.exportFile)),
+                    o.exportCRS};
+    } else if (!o.exportFolder.empty()) {
+      const std::filesystem::path name =
+          std::filesystem::path(o.inputs[i]).filename().replace_extension(o.exportFormat);
+      exports[i] = {(std::filesystem::path(o.exportFolder) / name).string(), o.exportFormat,
+                    o.exportCRS};
+    }
+  }
+  const std::vector<std::optional<std::string>> exportClashes =
+      ExportClashes(o.inputs, outputs, exports);
+  for (std::size_t i = 0; i < clashes.size(); ++i) {
+    if (!clashes[i]) clashes[i] = exportClashes[i];
+  }
+#endif
 
   // Each file is cleaned on its own table.
   std::vector<FileReport> reports(o.inputs.size());
@@ -244,7 +339,7 @@ std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& set
         continue;
       }
       try {
-        reports[i] = CleanOne(input, outputs[i], settings, o);
+        reports[i] = CleanOne(input, outputs[i], settings, o, exports[i]);
       } catch (const std::exception& e) {
         reports[i] = {false, input + ": " + e.what()};
       }
