@@ -115,6 +115,7 @@ std::vector<std::optional<std::string>> OutputClashes(const std::vector<std::str
   return clashes;
 }
 
+#ifdef TARVIK_WITH_EXPORT
 /// Refusals of exports that would overwrite an input, a GSLIB output or an
 /// earlier input's export.
 std::vector<std::optional<std::string>> ExportClashes(const std::vector<std::string>& inputs,
@@ -137,6 +138,7 @@ std::vector<std::optional<std::string>> ExportClashes(const std::vector<std::str
   }
   return clashes;
 }
+#endif
 
 FileReport CleanOne(const std::string& input, const std::string& output, RunSettings settings,
                     const CleanOptions& options, const ExportTarget& exportTarget) {
