@@ -1,15 +1,19 @@
 #include "export/field_export.h"
 
+#include <fcntl.h>
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -272,6 +276,15 @@ void MoveSetIntoPlace(const fs::path& staging, const fs::path& target, ExportFor
   for (const fs::directory_entry& entry : fs::directory_iterator(staging)) {
     names.push_back(entry.path().filename().string());
   }
+  // On disk before the rename, as the GSLIB file is, so that a crash never
+  // leaves a complete name on incomplete contents.
+  for (const std::string& name : names) {
+    const int fd = ::open((staging / name).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw WriteFailure{std::generic_category().message(errno)};
+    const int synced = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS ? 0 : errno;
+    ::close(fd);
+    if (synced != 0) throw WriteFailure{std::generic_category().message(synced)};
+  }
   std::set<std::string> replaced(names.begin(), names.end());
   for (const std::string& extension : CompanionExtensions(format)) {
     replaced.insert(fs::path(target).replace_extension(extension).filename().string());
@@ -362,10 +375,43 @@ std::vector<std::array<double, 2>> Positions(const std::int32_t& count, const Po
   return positions;
 }
 
+/// The widths of a Shapefile's whole-number and text columns: the longest
+/// value of each (at least 1, texts at most 254 bytes); 0 for the others.
+/// Measured beforehand, because shrinking the file after writing it takes
+/// many times longer than writing it.
+std::vector<int> ShapefileWidths(const std::int32_t& count, const PointTable& table) {
+  const std::vector<Attribute>& attributes = Attributes();
+  OGRFeatureDefn* definition = new OGRFeatureDefn();
+  definition->Reference();
+  for (const Attribute& attribute : attributes) {
+    OGRFieldDefn field(attribute.name, attribute.type);
+    definition->AddFieldDefn(&field);
+  }
+  std::vector<int> widths(attributes.size(), 0);
+  {
+    OGRFeature feature(definition);
+    for (std::size_t a = 0; a < attributes.size(); ++a) {
+      if (attributes[a].type != OFTReal) widths[a] = 1;
+    }
+    for (std::int32_t i = 1; i <= count; ++i) {
+      for (std::size_t a = 0; a < attributes.size(); ++a) {
+        if (widths[a] == 0) continue;
+        attributes[a].set(feature, static_cast<int>(a), table[i]);
+        const int length =
+            static_cast<int>(std::strlen(feature.GetFieldAsString(static_cast<int>(a))));
+        widths[a] = std::max(widths[a], std::min(length, 254));
+      }
+    }
+  }
+  definition->Release();
+  return widths;
+}
+
 void AddField(OGRLayer& layer, const char* name, OGRFieldType type, OGRFieldSubType subtype,
-              const ErrorCollector& errors) {
+              const ErrorCollector& errors, int width = 0) {
   OGRFieldDefn field(name, type);
   field.SetSubType(subtype);
+  if (width > 0) field.SetWidth(width);
   if (layer.CreateField(&field) != OGRERR_NONE) {
     Fail(errors, std::string("cannot add the attribute ") + name);
   }
@@ -379,7 +425,6 @@ void WritePoints(GDALDataset& dataset, const std::string& layerName, ExportForma
   CPLStringList options;
   if (format == ExportFormat::Shapefile) {
     options.SetNameValue("ENCODING", "UTF-8");
-    options.SetNameValue("RESIZE", "YES");
   } else if (format == ExportFormat::CSV) {
     options.SetNameValue("GEOMETRY", "AS_XY");
     options.SetNameValue("CREATE_CSVT", "YES");
@@ -387,12 +432,15 @@ void WritePoints(GDALDataset& dataset, const std::string& layerName, ExportForma
   }
   OGRLayer* layer = dataset.CreateLayer(layerName.c_str(), &srs, wkbPoint, options.List());
   if (layer == nullptr) Fail(errors, "cannot create the point layer");
-  for (const Attribute& attribute : Attributes()) {
+  const std::vector<int> widths =
+      format == ExportFormat::Shapefile ? ShapefileWidths(count, table) : std::vector<int>();
+  for (std::size_t a = 0; a < Attributes().size(); ++a) {
+    const Attribute& attribute = Attributes()[a];
     // GeoJSON has no column types; a single-precision column would only make
     // it print 18.9 as 18.899999.
     const bool untyped = format == ExportFormat::GeoJSON && attribute.subtype == OFSTFloat32;
-    AddField(*layer, attribute.name, attribute.type, untyped ? OFSTNone : attribute.subtype,
-             errors);
+    AddField(*layer, attribute.name, attribute.type, untyped ? OFSTNone : attribute.subtype, errors,
+             widths.empty() ? 0 : widths[a]);
   }
 
   const bool transaction = dataset.StartTransaction() == OGRERR_NONE;
