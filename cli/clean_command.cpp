@@ -38,10 +38,10 @@ struct CleanOptions {
   std::string output;
   int jobs = 1;
   bool quiet = false;
-  std::string exportFile;             // --export: one input's GIS file
-  std::string exportFolder;           // --export-dir: each input's GIS file goes here
-  std::string exportFormat = "gpkg";  // with --export-dir
-  std::string exportCRS = "wgs84";
+  std::string exportFile;                   // --export: one input's GIS file
+  std::string exportFolder;                 // --export-dir: each input's GIS file goes here
+  std::optional<std::string> exportFormat;  // with --export-dir; default gpkg
+  std::optional<std::string> exportCRS;     // default wgs84
 };
 
 /// Where and how one input's points are exported; no path for none.
@@ -215,14 +215,13 @@ void AddCleanOptions(CLI::App& app, CleanOptions& o) {
   app.add_option("--export-dir", o.exportFolder,
                  "Folder for each input's GIS file, named after the input")
       ->check(CLI::ExistingDirectory);
-  app.add_option("--export-format", o.exportFormat, "Format of the files of --export-dir")
-      ->check(CLI::IsMember({"gpkg", "shp", "geojson", "fgb", "csv"}))
-      ->capture_default_str();
+  app.add_option("--export-format", o.exportFormat,
+                 "Format of the files of --export-dir (default: gpkg)")
+      ->check(CLI::IsMember({"gpkg", "shp", "geojson", "fgb", "csv"}));
   app.add_option("--export-crs", o.exportCRS,
                  "Coordinates of the export: longitude and latitude, the field's UTM zone, or "
-                 "the run's grid")
-      ->check(CLI::IsMember({"wgs84", "utm", "grid"}))
-      ->capture_default_str();
+                 "the run's grid (default: wgs84)")
+      ->check(CLI::IsMember({"wgs84", "utm", "grid"}));
 #endif
 }
 
@@ -240,6 +239,13 @@ std::optional<std::string> CheckOptionCombinations(const CleanOptions& o) {
       return "--export " + o.exportFile +
              ": the extension names no export format; use .gpkg, .shp, .geojson, .fgb or .csv.";
     }
+  }
+  if (o.exportFormat && o.exportFolder.empty()) {
+    return "--export-format goes with --export-dir; --export takes the format from its "
+           "extension.";
+  }
+  if (o.exportCRS && o.exportFile.empty() && o.exportFolder.empty()) {
+    return "--export-crs goes with --export or --export-dir.";
   }
 #endif
   return std::nullopt;
@@ -312,15 +318,15 @@ std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& set
   std::vector<std::optional<std::string>> clashes = OutputClashes(o.inputs, outputs);
   std::vector<ExportTarget> exports(o.inputs.size());
 #ifdef TARVIK_WITH_EXPORT
+  const std::string format = o.exportFormat.value_or("gpkg");
+  const std::string crs = o.exportCRS.value_or("wgs84");
   for (std::size_t i = 0; i < o.inputs.size(); ++i) {
     if (!o.exportFile.empty()) {
-      exports[i] = {o.exportFile, ExportExtension(*ExportFormatFromPath(o.exportFile)),
-                    o.exportCRS};
+      exports[i] = {o.exportFile, ExportExtension(*ExportFormatFromPath(o.exportFile)), crs};
     } else if (!o.exportFolder.empty()) {
       const std::filesystem::path name =
-          std::filesystem::path(o.inputs[i]).filename().replace_extension(o.exportFormat);
-      exports[i] = {(std::filesystem::path(o.exportFolder) / name).string(), o.exportFormat,
-                    o.exportCRS};
+          std::filesystem::path(o.inputs[i]).filename().replace_extension(format);
+      exports[i] = {(std::filesystem::path(o.exportFolder) / name).string(), format, crs};
     }
   }
   const std::vector<std::optional<std::string>> exportClashes =

@@ -472,7 +472,10 @@ TEST(CleanExport, ExportOptionsAreCheckedAndNeverOverwriteAnInput) {
   EXPECT_NE(err.find("--export names one file"), std::string::npos);
   EXPECT_EQ(Clean({"--settings", settings, "--export", "x.kml", "a.txt"}, &err), 2);
   EXPECT_NE(err.find("names no export format"), std::string::npos);
-  EXPECT_EQ(Clean({"--settings", settings, "--export-crs", "nad27", "a.txt"}), 2);
+  EXPECT_EQ(Clean({"--settings", settings, "--export", "x.gpkg", "--export-crs", "nad27", "a.txt"}),
+            2);
+  EXPECT_EQ(Clean({"--settings", settings, "--export-crs", "utm", "a.txt"}, &err), 2);
+  EXPECT_NE(err.find("--export-crs goes with --export or --export-dir"), std::string::npos);
 
   // An input named like its export in the export folder stays as it was.
   fs::copy_file(sample, folder / "field.csv");
