@@ -464,14 +464,15 @@ void WritePoints(GDALDataset& dataset, const std::string& layerName, ExportForma
 }
 
 /// The points per removal code, one row per code, as a table without geometry.
-void WriteSummary(GDALDataset& dataset, const std::int32_t& count, const PointTable& table,
+void WriteSummary(GDALDataset& dataset, const std::string& name, char** options,
+                  const std::int32_t& count, const PointTable& table,
                   const ErrorCollector& errors) {
   std::array<std::int32_t, kCodeCount> byCode{};
   for (std::int32_t i = 1; i <= count; ++i) {
     const int code = table[i].RemovalCode;
     if (code >= 0 && code < kCodeCount) ++byCode[static_cast<std::size_t>(code)];
   }
-  OGRLayer* layer = dataset.CreateLayer("summary", nullptr, wkbNone, nullptr);
+  OGRLayer* layer = dataset.CreateLayer(name.c_str(), nullptr, wkbNone, options);
   if (layer == nullptr) Fail(errors, "cannot create the summary table");
   AddField(*layer, "code", OFTInteger, OFSTInt16, errors);
   AddField(*layer, "rule", OFTString, OFSTNone, errors);
@@ -564,11 +565,27 @@ void WriteStaged(const fs::path& file, const std::string& layerName, ExportForma
   if (!dataset) Fail(errors, "cannot create the file");
   WritePoints(*dataset, layerName, format, *srs, crs, count, table, errors);
   if (format == ExportFormat::GeoPackage) {
-    WriteSummary(*dataset, count, table, errors);
+    WriteSummary(*dataset, "summary", nullptr, count, table, errors);
     WriteLayerStyle(*dataset, layerName, errors);
   }
   dataset.reset();  // closes the file; failures while closing land in `errors`
   if (errors.Failed()) Fail(errors, "cannot complete the file");
+
+  // Formats of one layer a file get the summary as a table file beside it.
+  if (format == ExportFormat::Shapefile || format == ExportFormat::CSV) {
+    const std::string name = layerName + "_summary";
+    const fs::path summaryFile =
+        file.parent_path() / (name + (format == ExportFormat::CSV ? ".csv" : ".dbf"));
+    GDALDatasetUniquePtr summary(
+        driver->Create(summaryFile.string().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    if (!summary) Fail(errors, "cannot create the summary file");
+    CPLStringList options;
+    options.SetNameValue(format == ExportFormat::CSV ? "CREATE_CSVT" : "ENCODING",
+                         format == ExportFormat::CSV ? "YES" : "UTF-8");
+    WriteSummary(*summary, name, options.List(), count, table, errors);
+    summary.reset();
+    if (errors.Failed()) Fail(errors, "cannot complete the summary file");
+  }
 }
 
 }  // namespace

@@ -212,9 +212,10 @@ TEST(FieldExport, EveryFormatKeepsPointsAttributesAndValues) {
     }
   }
   EXPECT_EQ(folder.Names(),
-            (std::vector<std::string>{"field.cpg", "field.csv", "field.csvt", "field.dbf",
-                                      "field.fgb", "field.geojson", "field.gpkg", "field.prj",
-                                      "field.shp", "field.shx"}));
+            (std::vector<std::string>{
+                "field.cpg", "field.csv", "field.csvt", "field.dbf", "field.fgb", "field.geojson",
+                "field.gpkg", "field.prj", "field.shp", "field.shx", "field_summary.cpg",
+                "field_summary.csv", "field_summary.csvt", "field_summary.dbf"}));
 }
 
 /// The EPSG code GDAL finds for the layer's coordinate system, or 0.
@@ -333,6 +334,27 @@ TEST(FieldExport, EmptyTablesGiveEmptyLayers) {
   }
 }
 
+TEST(FieldExport, ShapefileAndCSVGetTheSummaryBesideThem) {
+  PointTable table;
+  const std::int32_t count = SmallTable(table);
+  Folder folder;
+  for (const ExportFormat format : {ExportFormat::Shapefile, ExportFormat::CSV}) {
+    SCOPED_TRACE(ExportFormatTitle(format));
+    ASSERT_TRUE(ExportField(folder / File(format), format, ExportCRS::WGS84, count, table).ok);
+    const auto summary =
+        Open(folder / (format == ExportFormat::CSV ? "field_summary.csv" : "field_summary.dbf"));
+    ASSERT_TRUE(summary);
+    OGRLayer& layer = *summary->GetLayer(0);
+    EXPECT_EQ(layer.GetFeatureCount(), kCodeCount);
+    layer.SetAttributeFilter("code = 9");
+    OGRFeatureUniquePtr row(layer.GetNextFeature());
+    ASSERT_TRUE(row);
+    EXPECT_STREQ(row->GetFieldAsString("rule"), "Above neighbourhood band");
+    EXPECT_EQ(row->GetFieldAsInteger("points"), 1);
+    EXPECT_DOUBLE_EQ(row->GetFieldAsDouble("percent"), 33.3);
+  }
+}
+
 TEST(FieldExport, GeoPackageHoldsTheSummaryAndTheDefaultStyle) {
   PointTable table;
   const std::int32_t count = SmallTable(table);
@@ -401,7 +423,8 @@ TEST(FieldExport, FailuresLeaveNothingAndKeepTheOldFiles) {
   ASSERT_TRUE(
       ExportField(folder / "set.shp", ExportFormat::Shapefile, ExportCRS::WGS84, count, table).ok);
   EXPECT_EQ(folder.Names(),
-            (std::vector<std::string>{"set.cpg", "set.dbf", "set.prj", "set.shp", "set.shx"}));
+            (std::vector<std::string>{"set.cpg", "set.dbf", "set.prj", "set.shp", "set.shx",
+                                      "set_summary.cpg", "set_summary.dbf"}));
   EXPECT_EQ(Open(folder / "set.shp")->GetLayer(0)->GetFeatureCount(), 3);
 }
 

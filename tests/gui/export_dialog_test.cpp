@@ -71,7 +71,8 @@ class ExportDialogTest : public QObject {
                           "WGS 84 longitude and latitude|UTM zone of the field (WGS 84)|"
                           "The run's grid (Transverse Mercator, 99° W)"}));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
-             (QStringList{"clean.cpg", "clean.dbf", "clean.prj", "clean.shp", "clean.shx"}));
+             (QStringList{"clean.cpg", "clean.dbf", "clean.prj", "clean.shp", "clean.shx",
+                          "clean_summary.cpg", "clean_summary.dbf"}));
     QVERIFY(ReadFile(dir.filePath("clean.prj")).contains("-99"));
     QCOMPARE(messages.shown,
              (std::vector<Message>{{"Exported 2 points to " + dir.filePath("clean.shp"), "Export",
