@@ -428,15 +428,6 @@ TEST(FieldExport, FailuresLeaveNothingAndKeepTheOldFiles) {
   EXPECT_EQ(Open(folder / "set.shp")->GetLayer(0)->GetFeatureCount(), 3);
 }
 
-TEST(FieldExport, FormatsAndChoicesByName) {
-  EXPECT_EQ(ExportFormatFromPath("a/b.GPKG"), ExportFormat::GeoPackage);
-  EXPECT_EQ(ExportFormatFromPath("x.fgb"), ExportFormat::FlatGeobuf);
-  EXPECT_EQ(ExportFormatFromPath("x.json"), std::nullopt);
-  EXPECT_EQ(ExportFormatFromPath("gpkg"), std::nullopt);
-  EXPECT_EQ(ExportCRSFromName("UTM"), ExportCRS::UTM);
-  EXPECT_EQ(ExportCRSFromName("nad83"), std::nullopt);
-}
-
 // tarvik-clean as a user calls it.
 int Clean(std::vector<std::string> args, std::string* err = nullptr) {
   args.insert(args.begin(), "tarvik-clean");
