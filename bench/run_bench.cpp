@@ -19,7 +19,6 @@
 #include "checks/screening.h"
 #include "core/number_text.h"
 #include "core/point_table.h"
-#include "run/run.h"
 #include "core/settings_files.h"
 #include "input/advanced_export.h"
 #include "input/blocks.h"
@@ -27,7 +26,11 @@
 #include "input/utm.h"
 #include "input/yield.h"
 #include "output/writers.h"
+#include "run/run.h"
 #include "tools/fieldsim.h"
+#ifdef TARVIK_WITH_EXPORT
+#include "export/field_export.h"
+#endif
 
 namespace tarvik {
 namespace {
@@ -288,6 +291,31 @@ void BM_RunPipeline(benchmark::State& state, bool cleanedDataOnly) {
   ReportRate(state, count);
 }
 
+#ifdef TARVIK_WITH_EXPORT
+/// The GIS export of the cleaned table to a file in a temporary folder.
+void BM_ExportField(benchmark::State& state, ExportFormat format, ExportCRS crs) {
+  Field& field = Field::Get();
+  if (!field.Problem().empty()) return state.SkipWithError(field.Problem().c_str());
+  std::int32_t count = 0;
+  FieldExtent extent;
+  const PointTable& table = field.Before(Stage::kDone, count, extent);
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path folder = fs::temp_directory_path(error) / "tarvik-bench-export";
+  fs::create_directories(folder, error);
+  if (error) return state.SkipWithError("cannot create the temporary folder");
+  const std::string path = (folder / (std::string("field.") + ExportExtension(format))).string();
+  ExportOutcome outcome;
+  for (auto _ : state) {
+    outcome = ExportField(path, format, crs, count, table);
+    if (!outcome.ok) break;
+  }
+  fs::remove_all(folder, error);
+  if (!outcome.ok) return state.SkipWithError(outcome.error.c_str());
+  ReportRate(state, count);
+}
+#endif
+
 /// Every stage runs many times; a stage marked slow runs three iterations.
 void RegisterAll() {
   using benchmark::RegisterBenchmark;
@@ -327,6 +355,20 @@ void RegisterAll() {
   RegisterBenchmark("FormatDetailedOutput", BM_Format, &FormatDetailedOutput)->Unit(kMs);
   RegisterBenchmark("RunPipeline/basic", BM_RunPipeline, true)->Unit(kMs)->MinTime(0.5);
   RegisterBenchmark("RunPipeline/detailed", BM_RunPipeline, false)->Unit(kMs)->MinTime(0.5);
+#ifdef TARVIK_WITH_EXPORT
+  for (const ExportFormat format :
+       {ExportFormat::GeoPackage, ExportFormat::Shapefile, ExportFormat::GeoJSON,
+        ExportFormat::FlatGeobuf, ExportFormat::CSV}) {
+    RegisterBenchmark((std::string("ExportField/") + ExportExtension(format)).c_str(),
+                      BM_ExportField, format, ExportCRS::WGS84)
+        ->Unit(kMs)
+        ->MinTime(0.5);
+  }
+  RegisterBenchmark("ExportField/gpkg/utm", BM_ExportField, ExportFormat::GeoPackage,
+                    ExportCRS::UTM)
+      ->Unit(kMs)
+      ->MinTime(0.5);
+#endif
 }
 
 }  // namespace

@@ -21,6 +21,9 @@
 #include "output/writers.h"
 #include "run/run.h"
 #include "run/summary.h"
+#ifdef TARVIK_WITH_EXPORT
+#include "export/field_export.h"
+#endif
 
 namespace tarvik {
 
@@ -53,6 +56,17 @@ struct CleanOptions {
   int mapHeight = map::kMapFileHeight;
   std::optional<std::string> flowDelay, moistureDelay;
   bool verbose = false;
+  std::string exportFile;                   // --export: one input's GIS file
+  std::string exportFolder;                 // --export-dir: each input's GIS file goes here
+  std::optional<std::string> exportFormat;  // with --export-dir; default gpkg
+  std::optional<std::string> exportCRS;     // default wgs84
+};
+
+/// Where and how one input's points are exported; no path for none.
+struct ExportTarget {
+  std::string path;
+  std::string format;  // "gpkg", ...
+  std::string crs;     // "wgs84", "utm" or "grid"
 };
 
 /// What one file came to: its summary line or its error line, and what the
@@ -155,8 +169,34 @@ std::vector<std::optional<std::string>> OutputClashes(const std::vector<std::str
   return clashes;
 }
 
+#ifdef TARVIK_WITH_EXPORT
+/// Refusals of exports that would overwrite an input, a GSLIB output or an
+/// earlier input's export.
+std::vector<std::optional<std::string>> ExportClashes(const std::vector<std::string>& inputs,
+                                                      const std::vector<std::string>& outputs,
+                                                      const std::vector<ExportTarget>& exports) {
+  std::vector<std::optional<std::string>> clashes(inputs.size());
+  std::map<std::string, std::string> taken;  // path key -> what it is
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    taken.emplace(PathKey(inputs[i]), "the input file " + inputs[i]);
+    if (!outputs[i].empty()) taken.emplace(PathKey(outputs[i]), "the output of " + inputs[i]);
+  }
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (exports[i].path.empty()) continue;
+    const std::string key = PathKey(exports[i].path);
+    const auto [owner, added] = taken.emplace(key, "the export of " + inputs[i]);
+    if (!added) {
+      clashes[i] = inputs[i] + ": Error Export File: " + exports[i].path + " is already " +
+                   owner->second + "; it is not overwritten.";
+    }
+  }
+  return clashes;
+}
+#endif
+
 FileReport CleanOne(const std::string& input, const std::string& output, const std::string& map,
-                    RunSettings settings, const CleanOptions& options) {
+                    const ExportTarget& exportTarget, RunSettings settings,
+                    const CleanOptions& options) {
   settings.InputFile = input;
   settings.OutputFile = output;
   if (output.empty()) {
@@ -196,6 +236,18 @@ FileReport CleanOne(const std::string& input, const std::string& output, const s
     }
   }
   report.line = SummaryLine(input, output, outcome, options.verbose);
+#ifdef TARVIK_WITH_EXPORT
+  if (!exportTarget.path.empty()) {
+    // The table holds the run's result, in file order.
+    const ExportOutcome exported =
+        ExportField(exportTarget.path, *ExportFormatFromName(exportTarget.format),
+                    *ExportCRSFromName(exportTarget.crs), count, *table);
+    if (!exported.ok) return Failed(input, input + ": " + exported.error);
+    report.line += "; exported to " + exportTarget.path;
+  }
+#else
+  (void)exportTarget;
+#endif
   report.summary.Output = output;
   if (!options.summaryFile.empty()) {
     ConvertedSettings converted;
@@ -301,6 +353,21 @@ void AddCleanOptions(CLI::App& app, CleanOptions& o) {
   app.add_option("--moisture-delay", o.moistureDelay,
                  "Seconds from the cut to the moisture sensor (default: none)");
   app.add_flag("--verbose", o.verbose, "Also print how the flow delay was estimated");
+#ifdef TARVIK_WITH_EXPORT
+  app.add_option("--export", o.exportFile,
+                 "GIS file of every point (one input only; format by extension: .gpkg, .shp, "
+                 ".geojson, .fgb, .csv)");
+  app.add_option("--export-dir", o.exportFolder,
+                 "Folder for each input's GIS file, named after the input")
+      ->check(CLI::ExistingDirectory);
+  app.add_option("--export-format", o.exportFormat,
+                 "Format of the files of --export-dir (default: gpkg)")
+      ->check(CLI::IsMember({"gpkg", "shp", "geojson", "fgb", "csv"}));
+  app.add_option("--export-crs", o.exportCRS,
+                 "Coordinates of the export: longitude and latitude, the field's UTM zone, or "
+                 "the run's grid (default: wgs84)")
+      ->check(CLI::IsMember({"wgs84", "utm", "grid"}));
+#endif
 }
 
 /// Checks the options that CLI11 cannot check alone and reads --map-size
@@ -328,6 +395,23 @@ std::optional<std::string> CheckOptionCombinations(CleanOptions& o) {
              "such as 1,0.";
     }
   }
+#ifdef TARVIK_WITH_EXPORT
+  if (!o.exportFile.empty()) {
+    if (o.inputs.size() != 1) return "--export names one file; give one input with it.";
+    if (!o.exportFolder.empty()) return "give --export or --export-dir, not both.";
+    if (!ExportFormatFromPath(o.exportFile)) {
+      return "--export " + o.exportFile +
+             ": the extension names no export format; use .gpkg, .shp, .geojson, .fgb or .csv.";
+    }
+  }
+  if (o.exportFormat && o.exportFolder.empty()) {
+    return "--export-format goes with --export-dir; --export takes the format from its "
+           "extension.";
+  }
+  if (o.exportCRS && o.exportFile.empty() && o.exportFolder.empty()) {
+    return "--export-crs goes with --export or --export-dir.";
+  }
+#endif
   if (!o.mapFile.empty() && o.inputs.size() != 1) {
     return "--map names one map file; give one input with it, or use --map-dir.";
   }
@@ -411,7 +495,26 @@ std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& set
   for (const std::string& input : o.inputs) {
     outputs.push_back(o.output.empty() ? DeriveOutputName(input) : o.output);
   }
-  const std::vector<std::optional<std::string>> clashes = OutputClashes(o.inputs, outputs);
+  std::vector<std::optional<std::string>> clashes = OutputClashes(o.inputs, outputs);
+  std::vector<ExportTarget> exports(o.inputs.size());
+#ifdef TARVIK_WITH_EXPORT
+  const std::string format = o.exportFormat.value_or("gpkg");
+  const std::string crs = o.exportCRS.value_or("wgs84");
+  for (std::size_t i = 0; i < o.inputs.size(); ++i) {
+    if (!o.exportFile.empty()) {
+      exports[i] = {o.exportFile, ExportExtension(*ExportFormatFromPath(o.exportFile)), crs};
+    } else if (!o.exportFolder.empty()) {
+      const std::filesystem::path name =
+          std::filesystem::path(o.inputs[i]).filename().replace_extension(format);
+      exports[i] = {(std::filesystem::path(o.exportFolder) / name).string(), format, crs};
+    }
+  }
+  const std::vector<std::optional<std::string>> exportClashes =
+      ExportClashes(o.inputs, outputs, exports);
+  for (std::size_t i = 0; i < clashes.size(); ++i) {
+    if (!clashes[i]) clashes[i] = exportClashes[i];
+  }
+#endif
   std::vector<std::optional<std::string>> mapRefusals;
   const std::vector<std::string> maps = MapPaths(o, outputs, mapRefusals);
 
@@ -426,7 +529,7 @@ std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& set
         continue;
       }
       try {
-        reports[i] = CleanOne(input, outputs[i], maps[i], settings, o);
+        reports[i] = CleanOne(input, outputs[i], maps[i], exports[i], settings, o);
         if (reports[i].ok && mapRefusals[i]) reports[i].mapError = *mapRefusals[i];
       } catch (const std::exception& e) {
         reports[i] = Failed(input, input + ": " + e.what());

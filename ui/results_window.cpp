@@ -17,6 +17,9 @@
 
 #include "ui/map_widget.h"
 #include "ui/services.h"
+#ifdef TARVIK_WITH_EXPORT
+#include "ui/export_dialog.h"
+#endif
 
 namespace tarvik::ui {
 
@@ -156,8 +159,12 @@ ResultsWindow::ResultsWindow(MessageService& messages, FileDialogService& files,
   buttons->addWidget(mapHeight_);
   buttons->addWidget(saveMap);
   buttons->addWidget(saveSummary);
-  // Further ways out of the window (exports to other formats) go here,
-  // after the two saves and before Close.
+#ifdef TARVIK_WITH_EXPORT
+  auto* exportPoints = new QPushButton(tr("&Export..."), this);
+  exportPoints->setObjectName(QStringLiteral("Export"));
+  connect(exportPoints, &QPushButton::clicked, this, &ResultsWindow::ExportPoints);
+  buttons->addWidget(exportPoints);
+#endif
   buttons->addWidget(close);
 
   auto* layout = new QVBoxLayout(this);
@@ -171,6 +178,8 @@ void ResultsWindow::ShowRun(const std::int32_t& count, const PointTable& table,
   ConvertedSettings converted;
   ConvertRunSettings(settings, converted);  // the run converted them already
   summary_ = SummariseRun(count, table, converted, delay);
+  count_ = count;
+  table_ = std::make_unique<PointTable>(table);
   inputFile_ = QString::fromStdString(settings.InputFile);
   folder_ = QFileInfo(QString::fromStdString(settings.OutputFile)).absolutePath();
   map_->SetMap(map::MakeFieldMap(count, table,
@@ -271,6 +280,13 @@ void ResultsWindow::SaveSummary() {
   const auto path = files_.SaveFileName(this, folder_);
   if (!path) return;
   Save(*path, QByteArray::fromStdString(SummaryCsv(summary_, inputFile_.toStdString())));
+}
+
+void ResultsWindow::ExportPoints() {
+#ifdef TARVIK_WITH_EXPORT
+  if (table_ == nullptr) return;
+  ExportResults(this, count_, *table_, inputFile_, messages_, files_);
+#endif
 }
 
 }  // namespace tarvik::ui

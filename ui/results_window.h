@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "core/point_table.h"
 #include "run/run.h"
@@ -54,6 +55,8 @@ class ResultsWindow : public QWidget {
   void SaveMap();
   /// "Save Summary...": the summary as CSV.
   void SaveSummary();
+  /// "Export...": every point of the run to a GIS file (when built with the export).
+  void ExportPoints();
 
  private:
   void ShowSummary();
@@ -64,6 +67,10 @@ class ResultsWindow : public QWidget {
   FileDialogService& files_;
   RunSummary summary_;
   QString inputFile_;
+  // The run's points as the run left them: a later preload of another file
+  // replaces the form's table, not what this window shows and exports.
+  std::int32_t count_ = 0;
+  std::unique_ptr<PointTable> table_;
   QString folder_;  // where the save dialogs open: the output file's folder
 
   MapWidget* map_ = nullptr;

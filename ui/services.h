@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "run/run.h"
@@ -28,6 +29,15 @@ class MessageService {
   virtual void Show(QWidget* parent, const Message& message) = 0;
 };
 
+/// What a save-file form with a choice of file types and of one option gave.
+struct SaveChoice {
+  QString path;
+  int filter = 0;  // index of the chosen file type
+  int option = 0;  // index of the chosen option
+
+  friend bool operator==(const SaveChoice&, const SaveChoice&) = default;
+};
+
 /// Asks the user for a file; nothing when the user cancels.
 class FileDialogService {
  public:
@@ -36,6 +46,16 @@ class FileDialogService {
   virtual std::optional<QString> OpenFileName(QWidget* parent, const QString& folder) = 0;
   /// The save-file form, starting in `folder`, without an overwrite prompt.
   virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& folder) = 0;
+  /// The save-file form titled `title`, proposing `proposal`, with the file
+  /// types `filters` ("GeoPackage (*.gpkg)", ...) and a list of `options`
+  /// under `optionLabel`; it asks before replacing a file. This fallback
+  /// asks SaveFileName in the proposal's folder and takes the first type
+  /// and option.
+  virtual std::optional<SaveChoice> SaveFileNameWithChoice(QWidget* parent, const QString& title,
+                                                           const QString& proposal,
+                                                           const QStringList& filters,
+                                                           const QString& optionLabel,
+                                                           const QStringList& options);
 };
 
 /// Message boxes of the window system.
@@ -56,6 +76,12 @@ class QtFileDialogService final : public FileDialogService {
  public:
   std::optional<QString> OpenFileName(QWidget* parent, const QString& folder) override;
   std::optional<QString> SaveFileName(QWidget* parent, const QString& folder) override;
+  /// Qt's own file dialog (the platform's cannot take the option list).
+  std::optional<SaveChoice> SaveFileNameWithChoice(QWidget* parent, const QString& title,
+                                                   const QString& proposal,
+                                                   const QStringList& filters,
+                                                   const QString& optionLabel,
+                                                   const QStringList& options) override;
 };
 
 /// `message` with the application's title when it has none of its own.
