@@ -89,6 +89,29 @@ install(FILES ${CMAKE_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}
 # The Debian package. Its dependencies come from dpkg-shlibdeps.
 set(TARVIK_PACKAGE_MAINTAINER "The Tarvik developers <tarvik@example.org>"
     CACHE STRING "Maintainer of the Debian package")
+
+# Debian's changelog of a native package, one entry per release.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C date -u -d "${TARVIK_RELEASE_DATE}" "+%a, %d %b %Y"
+  OUTPUT_VARIABLE release_day OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(release_day STREQUAL "")
+  set(release_day "${TARVIK_RELEASE_DATE}")
+endif()
+file(WRITE ${CMAKE_BINARY_DIR}/changelog.new
+  "tarvik (${PROJECT_VERSION}) unstable; urgency=medium\n"
+  "\n"
+  "  * Release ${PROJECT_VERSION}.\n"
+  "\n"
+  " -- ${TARVIK_PACKAGE_MAINTAINER}  ${release_day} 00:00:00 +0000\n")
+configure_file(${CMAKE_BINARY_DIR}/changelog.new ${CMAKE_BINARY_DIR}/changelog COPYONLY)
+if(TARVIK_GZIP)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
+    COMMAND ${TARVIK_GZIP} -9 -n -f -k changelog
+    DEPENDS ${CMAKE_BINARY_DIR}/changelog
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    VERBATIM)
+  add_custom_target(changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
+  install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarvik)
+endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarvik)
 set(CPACK_PACKAGE_VENDOR "The Tarvik developers")
