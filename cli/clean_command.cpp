@@ -299,7 +299,7 @@ std::vector<std::string> MapPaths(const CleanOptions& o, const std::vector<std::
 
 /// Declares every option of tarvik-clean on `app`, writing into `o`.
 void AddCleanOptions(CLI::App& app, CleanOptions& o) {
-  app.set_version_flag("--version", "tarvik-clean 0.1.0");
+  app.set_version_flag("--version", std::string("tarvik-clean ") + TARVIK_VERSION);
   app.add_option("INPUT", o.inputs, "Advanced Export files to clean")->required();
   app.add_option(
       "--settings", o.settingsFolder,
@@ -437,6 +437,9 @@ std::optional<RunSettings> BuildRunSettings(const CleanOptions& o, std::ostream&
     err << "tarvik-clean: " << error << "\nThe supplied crop.dat and criteria.dat are in "
         << TARVIK_SETTINGS_INSTALL_DIR << " (the settings folder of the source tree when not "
         << "installed); copy them to " << folder << " or name their folder with --settings.\n";
+    if (SettingsFilesMissing(folder)) {
+      err << "To copy them: " << SettingsCopyCommand(TARVIK_SETTINGS_INSTALL_DIR, folder) << "\n";
+    }
     status = 1;
     return std::nullopt;
   };

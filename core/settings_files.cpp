@@ -1,7 +1,9 @@
 #include "core/settings_files.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "core/list_input.h"
 #include "core/number_text.h"
@@ -53,6 +55,65 @@ std::string SettingsFilePath(const std::string& folder, const char* fileName) {
 #endif
   if (folder.empty() || folder.back() == kSeparator) return folder + fileName;
   return folder + kSeparator + fileName;
+}
+
+bool SettingsFilesMissing(const std::string& folder) {
+  for (const char* name : {kCropFileName, kCriteriaFileName}) {
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::path(SettingsFilePath(folder, name)), error)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+namespace {
+
+#ifndef _WIN32
+/// `path` as one shell word: unchanged when it holds only safe characters,
+/// else in single quotes.
+std::string ShellWord(const std::string& path) {
+  const bool safe = !path.empty() && path.find_first_not_of(
+                                         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                         "0123456789/._-+,:@%") == std::string::npos;
+  if (safe) return path.front() == '-' ? "./" + path : path;
+  std::string word = "'";
+  for (char c : path) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+/// `folder` for the shell, written from ~ when it lies in the home folder.
+std::string ShellFolder(const std::string& folder) {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') {
+    std::string prefix = home;
+    if (prefix.back() != '/') prefix += '/';
+    if (folder.size() > prefix.size() && folder.compare(0, prefix.size(), prefix) == 0) {
+      const std::string rest = folder.substr(prefix.size());
+      const std::string word = ShellWord(rest);
+      if (word == rest) return "~/" + rest;
+    }
+  }
+  return ShellWord(folder);
+}
+#endif
+
+}  // namespace
+
+std::string SettingsCopyCommand(const std::string& suppliedFolder, const std::string& folder) {
+#ifdef _WIN32
+  std::string target = folder;
+  while (target.size() > 1 && target.back() == '\\') target.pop_back();
+  return "mkdir \"" + target + "\" 2>NUL & copy /-Y \"" +
+         SettingsFilePath(suppliedFolder, "*.dat") + "\" \"" + target + "\"";
+#else
+  std::string target = folder;
+  while (target.size() > 1 && target.back() == '/') target.pop_back();
+  const std::string word = ShellFolder(target);
+  std::string supplied = suppliedFolder;
+  while (supplied.size() > 1 && supplied.back() == '/') supplied.pop_back();
+  return "mkdir -p " + word + " && cp -n " + ShellWord(supplied) + "/*.dat " + word + "/";
+#endif
 }
 
 CropFile ParseCropFile(std::string_view contents, const std::string& displayName) {

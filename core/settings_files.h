@@ -19,6 +19,14 @@ std::string DefaultSettingsFolder();
 /// `folder` joined with `fileName` by the platform's separator.
 std::string SettingsFilePath(const std::string& folder, const char* fileName);
 
+/// True when `folder` lacks crop.dat or criteria.dat (or is itself missing).
+bool SettingsFilesMissing(const std::string& folder);
+
+/// The command a user types to copy the supplied settings files from
+/// `suppliedFolder` into `folder`, creating it and keeping any file already
+/// there: a shell command, or a cmd.exe one on Windows.
+std::string SettingsCopyCommand(const std::string& suppliedFolder, const std::string& folder);
+
 /// One crop of crop.dat.
 struct CropRecord {
   std::string Name;

@@ -1,13 +1,23 @@
 #include "output/writers.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <share.h>
+#include <sys/stat.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <initializer_list>
 #include <limits>
 #include <random>
@@ -95,6 +105,65 @@ Offsets ChooseOffsets(bool rescale, std::int32_t falseEasting, std::int32_t fals
   throw OutputError("Cannot write " + path + ": " + std::generic_category().message(error));
 }
 
+// The few file calls of the atomic write, on POSIX systems and on Windows.
+#ifdef _WIN32
+int OpenNew(const char* path) {
+  int fd = -1;
+  return ::_sopen_s(&fd, path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                    _SH_DENYNO, _S_IREAD | _S_IWRITE) == 0
+             ? fd
+             : -1;
+}
+long long WriteSome(int fd, std::string_view data) {
+  const unsigned int chunk =
+      static_cast<unsigned int>(std::min<std::size_t>(data.size(), 1U << 30));
+  return ::_write(fd, data.data(), chunk);
+}
+int SyncFile(int fd) {
+  return ::_commit(fd);
+}
+int CloseFile(int fd) {
+  return ::_close(fd);
+}
+void RemoveFile(const char* path) {
+  ::_unlink(path);
+}
+std::uint64_t ProcessId() {
+  return static_cast<std::uint64_t>(::_getpid());
+}
+#else
+int OpenNew(const char* path) {
+  return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+long long WriteSome(int fd, std::string_view data) {
+  return ::write(fd, data.data(), data.size());
+}
+int SyncFile(int fd) {
+  return ::fsync(fd);
+}
+int CloseFile(int fd) {
+  return ::close(fd);
+}
+void RemoveFile(const char* path) {
+  ::unlink(path);
+}
+std::uint64_t ProcessId() {
+  return static_cast<std::uint64_t>(::getpid());
+}
+#endif
+
+/// Replaces `path` by `temporary`; returns 0 or the error number.
+int ReplaceFile(const std::string& temporary, const std::string& path) {
+#ifdef _WIN32
+  // rename() on Windows refuses to replace an existing file.
+  std::error_code error;
+  std::filesystem::rename(std::filesystem::path(temporary), std::filesystem::path(path), error);
+  return error ? error.default_error_condition().value() : 0;
+#else
+  return std::rename(temporary.c_str(), path.c_str()) != 0 ? errno : 0;
+#endif
+}
+
 /// A name for the temporary file beside `path` that nobody else is likely to pick.
 std::string TemporaryName(const std::string& path, std::mt19937_64& random) {
   static constexpr char kAlphabet[] =
@@ -107,14 +176,14 @@ std::string TemporaryName(const std::string& path, std::mt19937_64& random) {
 /// Writes all of `contents` to `fd`; returns 0 or the errno of the failure.
 int WriteAll(int fd, std::string_view contents) {
   while (!contents.empty()) {
-    const ssize_t written = ::write(fd, contents.data(), contents.size());
+    const long long written = WriteSome(fd, contents);
     if (written < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
     contents.remove_prefix(static_cast<std::size_t>(written));
   }
-  if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) return errno;
+  if (SyncFile(fd) != 0 && errno != EINVAL && errno != EROFS) return errno;
   return 0;
 }
 
@@ -218,7 +287,7 @@ void WriteFileAtomically(const std::string& path, const std::string& contents) {
   static std::atomic<std::uint64_t> calls{0};
   std::seed_seq seed{
       static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()),
-      static_cast<std::uint64_t>(::getpid()), calls.fetch_add(1)};
+      ProcessId(), calls.fetch_add(1)};
   std::mt19937_64 random(seed);
   // Created with O_EXCL and mode 0666, so the kernel applies the umask and the
   // finished file gets the usual mode of a new file.
@@ -230,7 +299,7 @@ void WriteFileAtomically(const std::string& path, const std::string& contents) {
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temporary = TemporaryName(path, random);
     slot = RememberTemporaryFile(temporary);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = OpenNew(temporary.c_str());
     if (fd < 0) {
       const int openError = errno;
       ForgetTemporaryFile(slot);
@@ -240,9 +309,9 @@ void WriteFileAtomically(const std::string& path, const std::string& contents) {
   if (fd < 0) ThrowOutputError(path, EEXIST);
 
   int error = WriteAll(fd, contents);
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) ::unlink(temporary.c_str());
+  if (CloseFile(fd) != 0 && error == 0) error = errno;
+  if (error == 0) error = ReplaceFile(temporary, path);
+  if (error != 0) RemoveFile(temporary.c_str());
   ForgetTemporaryFile(slot);
   if (error != 0) ThrowOutputError(path, error);
 }

@@ -82,6 +82,34 @@ TEST_F(CleanCommandTest, UsageErrorsExitWithTwoAndAMissingSettingsFolderWithOne)
   const Result r = Clean({"--settings", (folder_ / "nowhere").string(), "a.txt"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("crop.dat: cannot be opened"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(folder_ / "nowhere"));
+}
+
+TEST_F(CleanCommandTest, TheSettingsMessageOffersACopyOnlyWhenAFileIsMissing) {
+  const fs::path folder = folder_ / "settings";
+  fs::create_directories(folder);
+  std::ofstream(folder / "crop.dat") << "Crop,Moisture,Upper,Lower,Weight\nCorn,15.5,300,0,56\n";
+  const Result missing = Clean({"--settings", folder.string(), "a.txt"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("criteria.dat: cannot be opened"), std::string::npos) << missing.err;
+  EXPECT_NE(
+      missing.err.find(std::string("To copy them: mkdir -p ") + folder.string() + " && cp -n " +
+                       TARVIK_SETTINGS_INSTALL_DIR + "/*.dat " + folder.string() + "/\n"),
+      std::string::npos)
+      << missing.err;
+
+  // A file that is there but wrong is the user's to mend: no command that copies over it.
+  std::ofstream(folder / "criteria.dat") << "a,b,c,d,e,f,g\n4,x,6,10,3,2.5,10\n";
+  const Result wrong = Clean({"--settings", folder.string(), "a.txt"});
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_NE(wrong.err.find("criteria.dat:2:"), std::string::npos) << wrong.err;
+  EXPECT_EQ(wrong.err.find("To copy them"), std::string::npos) << wrong.err;
+}
+
+TEST_F(CleanCommandTest, VersionIsTheProjectVersion) {
+  const Result r = Clean({"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string("tarvik-clean ") + TARVIK_VERSION + "\n");
 }
 
 TEST_F(CleanCommandTest, CleansAFieldAndPrintsTheCountPerCode) {

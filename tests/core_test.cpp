@@ -1,6 +1,8 @@
 // Text <-> number conversions, the settings files and the run's early exits.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -117,6 +119,54 @@ TEST(SettingsFiles, MissingFilesAndFoldersAreRefusedWithTheirPath) {
   EXPECT_FALSE(missing.ok || directory.ok);
   std::filesystem::remove_all(folder);
 }
+
+#ifndef _WIN32
+// The copy command of the settings message, run by a shell as a user would paste it: awkward
+// folder names stay one word each, the folder is made, and a file already there is kept.
+TEST(SettingsFiles, TheCopyCommandCopiesIntoAnAwkwardFolderAndKeepsWhatIsThere) {
+  namespace fs = std::filesystem;
+  const auto write = [](const fs::path& path, const std::string& text) {
+    std::FILE* file = std::fopen(path.string().c_str(), "w");
+    ASSERT_NE(file, nullptr) << path;
+    std::fputs(text.c_str(), file);
+    std::fclose(file);
+  };
+  const auto contents = [](const fs::path& path) {
+    std::string text(64, '\0');
+    std::FILE* file = std::fopen(path.string().c_str(), "r");
+    if (file == nullptr) return std::string("(missing)");
+    text.resize(std::fread(text.data(), 1, text.size(), file));
+    std::fclose(file);
+    return text;
+  };
+  const fs::path root = fs::temp_directory_path() / "tarvik-copy-test";
+  fs::remove_all(root);
+  const fs::path supplied = root / "supplied $HOME";
+  fs::create_directories(supplied);
+  write(supplied / kCropFileName, "supplied");
+  write(supplied / kCriteriaFileName, "supplied");
+  const fs::path target = root / "it's -n my; `folder`" / "Tarvik";
+  EXPECT_TRUE(SettingsFilesMissing(target.string()));
+  fs::create_directories(target);
+  write(target / kCriteriaFileName, "mine");
+  EXPECT_TRUE(SettingsFilesMissing(target.string()));
+
+  const std::string command = SettingsCopyCommand(supplied.string() + "/", target.string() + "/");
+  write(root / "copy.sh", command + "\n");
+  ASSERT_EQ(std::system(("/bin/sh " + (root / "copy.sh").string() + " >/dev/null 2>&1").c_str()), 0)
+      << command;
+  EXPECT_EQ(contents(target / kCropFileName), "supplied") << command;
+  EXPECT_EQ(contents(target / kCriteriaFileName), "mine") << command;
+  EXPECT_FALSE(SettingsFilesMissing(target.string()));
+  fs::remove_all(root);
+
+  // A folder in the home folder is written from ~, as a user would type it.
+  if (const char* home = std::getenv("HOME"); home != nullptr && std::string(home).size() > 1) {
+    EXPECT_EQ(SettingsCopyCommand("/usr/share/tarvik/settings", std::string(home) + "/Tarvik"),
+              "mkdir -p ~/Tarvik && cp -n /usr/share/tarvik/settings/*.dat ~/Tarvik/");
+  }
+}
+#endif
 
 TEST(RunPipeline, StartUpTextsComeFromTheCropAndTheCriteria) {
   CropRecord corn{"Corn", 15.5, 300, 0, 56};

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QIcon>
 #include <QTextStream>
 #include <csignal>
 #include <cstring>
@@ -32,14 +33,21 @@ int main(int argc, char** argv) {
   // Beyond the file-size limit a write then fails with EFBIG, and the run
   // says "Error Output File", instead of the signal ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
-  // Pictures need no display.
+  // Pictures, the help and the version need no display.
   const bool screenshots = HasOption(argc, argv, "--screenshot");
-  if (screenshots && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+  bool textOnly = false;
+  for (const char* option : {"--help", "--help-all", "-h", "-?", "--version", "-v"}) {
+    textOnly = textOnly || HasOption(argc, argv, option);
+  }
+  if ((screenshots || textOnly) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(tarvik::kApplicationTitle));
   QApplication::setApplicationVersion(QStringLiteral(TARVIK_VERSION));
+  // The desktop entry and the icon that an install puts in place.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvik.Tarvik"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tarvik.Tarvik")));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Cleans yield-monitor data of one field."));

@@ -484,13 +484,18 @@ void Tarvik::ApplyCrop(const CropRecord& crop) {
 }
 
 void Tarvik::ShowSettingsError(const std::string& problem) {
-  const QString text =
+  QString text =
       Text(problem) +
       QStringLiteral(
           "\n\nThe settings folder %1 needs the files crop.dat and criteria.dat. The supplied "
           "files are in the folder settings of the Tarvik sources and, once the program is "
           "installed, in %2.")
           .arg(settingsFolder_, QStringLiteral(TARVIK_SETTINGS_INSTALL_DIR));
+  if (SettingsFilesMissing(settingsFolder_.toStdString())) {
+    text += QStringLiteral("\n\nTo copy them there, run:\n%1")
+                .arg(Text(SettingsCopyCommand(TARVIK_SETTINGS_INSTALL_DIR,
+                                              settingsFolder_.toStdString())));
+  }
   messages_.Show(
       this, {text, QString::fromLatin1(kSettingsErrorTitle), MessageIcon::Critical, QString()});
 }

@@ -52,8 +52,10 @@ class AppTest : public QObject {
     QCOMPARE(status, 1);
     QVERIFY2(err.contains("Error Settings File") &&
                  err.contains(missing + "/crop.dat: cannot be opened (missing or unreadable).") &&
-                 err.contains(QStringLiteral(TARVIK_SETTINGS_INSTALL_DIR)),
+                 err.contains(QStringLiteral(TARVIK_SETTINGS_INSTALL_DIR)) &&
+                 err.contains(QStringLiteral("mkdir -p ") + missing + " && cp -n "),
              qPrintable(err));
+    QVERIFY(!QFile::exists(missing));
     QVERIFY(!QFile::exists(pictures.filePath("main-form.png")));
   }
 };
