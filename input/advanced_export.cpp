@@ -1,5 +1,6 @@
 #include "input/advanced_export.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -339,10 +340,12 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
   }
 
   // The new table: position 0 blank, then the records in file order.
-  // Room for one record more than a table holds, so that the record past
-  // the limit is read (and its reason given) without growing the vector.
+  // One record a line at most: room for the lines there are, up to a full
+  // table, so that a short file does not take the memory of a full one.
+  const auto lines =
+      static_cast<std::size_t>(std::count(contents.begin(), contents.end(), '\n')) + 1;
   std::vector<YieldPoint> records;
-  records.reserve(static_cast<std::size_t>(kMaxPoints) + 2);
+  records.reserve(std::min(lines, static_cast<std::size_t>(kMaxPoints)) + 1);
   records.emplace_back();
 
   std::array<Item, kItemCount> items;

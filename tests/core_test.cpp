@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "core/development_records.h"
 #include "core/number_text.h"
 #include "run/run.h"
 #include "core/settings_files.h"
@@ -167,6 +169,30 @@ TEST(SettingsFiles, TheCopyCommandCopiesIntoAnAwkwardFolderAndKeepsWhatIsThere) 
   }
 }
 #endif
+
+TEST(DevelopmentRecords, ReadsWholeFilesAndKeepsThePointsOfARefusedOne) {
+  std::vector<YieldPoint> points;
+  ASSERT_EQ(ParseDevelopmentRecords("0,1,1,1,33,712000,4520000,150.5,9\r\n"
+                                    "\"12\",2,1,2,1,-5,7,1e-3,10\n",
+                                    "t.txt", points),
+            std::nullopt);
+  ASSERT_EQ(points.size(), 3U);
+  EXPECT_EQ(points[0], YieldPoint{});
+  EXPECT_EQ(points[2].RemovalCode, 12);
+  EXPECT_EQ(points[2].Easting, -5);
+  EXPECT_EQ(points[2].Yield, 1e-3F);
+  EXPECT_EQ(points[2].GPSTime, 10);
+
+  const std::vector<YieldPoint> before = points;
+  EXPECT_EQ(ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n0,2,1,1,33,1,1,nan,1\n", "t.txt", points),
+            "t.txt:2: the Yield is \"nan\", not a number.");
+  EXPECT_EQ(
+      ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n40000,2,1,1,33,1,1,1,1\n", "t.txt", points),
+      "t.txt:2: the VData is \"40000\", not a whole number from -32768 to 32767.");
+  EXPECT_EQ(ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n0,2\n", "t.txt", points),
+            "t.txt: the file ends inside record 2, after 2 of its 9 items.");
+  EXPECT_EQ(points, before);
+}
 
 TEST(RunPipeline, StartUpTextsComeFromTheCropAndTheCriteria) {
   CropRecord corn{"Corn", 15.5, 300, 0, 56};

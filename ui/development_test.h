@@ -1,14 +1,15 @@
 // The development window's test: read prepared points, write them back.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
+
+#include "core/development_records.h"
 
 namespace tarvik::ui {
 
 /// Most points the test holds (positions 1 to 15,000).
-inline constexpr std::int32_t kMaxTestPoints = 15000;
+using tarvik::kMaxTestPoints;
 
 /// Reads `inputPath` (records of 9 items: VData, ID, Segment, Point, HStat,
 /// Easting, Northing, Yield, GPS time) and writes them to `outputPath` below

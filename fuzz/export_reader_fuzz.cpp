@@ -1,0 +1,48 @@
+// The export reader on any bytes: a whole table or a refusal that names the
+// file, and the previous table untouched by a refusal.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "core/point_table.h"
+#include "fuzz/fuzz_check.h"
+#include "input/advanced_export.h"
+
+using tarvik::fuzz::Expect;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static tarvik::PointTable table;
+  constexpr std::string_view kName = "field.txt";
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+
+  const auto* before = table.records.data();
+  std::int32_t count = -1;
+  const tarvik::ReadResult result = tarvik::ParseAdvancedExport(text, kName, table, count);
+  if (!result.ok) {
+    Expect(count == 0, "a refused file reads no points");
+    Expect(table.records.data() == before, "a refused file keeps the previous table");
+    Expect(tarvik::fuzz::StartsWith(result.reason, "field.txt:"), "the reason names the file",
+           result.reason);
+    return 0;
+  }
+  Expect(result.reason.empty(), "a read file has no reason");
+  Expect(count >= 1 && count <= tarvik::kMaxPoints, "the count is 1 to 62,000");
+  Expect(table.records.size() == static_cast<std::size_t>(tarvik::kMaxPoints) + 1,
+         "the table keeps positions 0 to 62,000");
+  Expect(table[0] == tarvik::YieldPoint{}, "position 0 is blank");
+  if (count < tarvik::kMaxPoints) {
+    Expect(table[count + 1] == tarvik::YieldPoint{}, "the position after the count is blank");
+  }
+  for (std::int32_t i = 1; i <= count; ++i) {
+    const tarvik::YieldPoint& p = table[i];
+    Expect(std::isfinite(p.Latitude) && p.Latitude <= 90, "latitude at most 90");
+    Expect(std::isfinite(p.Longitude) && p.Longitude >= -180 && p.Longitude <= 180,
+           "longitude from -180 to 180");
+    Expect(std::isfinite(p.GrainFlow) && std::isfinite(p.Moisture) && std::isfinite(p.Elevation),
+           "numbers are finite");
+    Expect(p.RemovalCode == 0, "a read point is retained");
+  }
+
+  return 0;
+}
