@@ -12,11 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "cli/modules.h"
 #include "cli/summary_file.h"
 #include "core/number_text.h"
 #include "core/settings_files.h"
 #include "input/yield_import.h"
-#include "map/map_file.h"
+#include "map/map_file.h"  // the default size only: maps are drawn by a module
 #include "output/export_writer.h"
 #include "output/writers.h"
 #include "run/run.h"
@@ -239,10 +240,10 @@ FileReport CleanOne(const std::string& input, const std::string& output, const s
 #ifdef TARVIK_WITH_EXPORT
   if (!exportTarget.path.empty()) {
     // The table holds the run's result, in file order.
-    const ExportOutcome exported =
-        ExportField(exportTarget.path, *ExportFormatFromName(exportTarget.format),
-                    *ExportCRSFromName(exportTarget.crs), count, *table);
-    if (!exported.ok) return Failed(input, input + ": " + exported.error);
+    if (const auto error = modules::ExportField(exportTarget.path, exportTarget.format,
+                                                exportTarget.crs, count, *table)) {
+      return Failed(input, input + ": " + *error);
+    }
     report.line += "; exported to " + exportTarget.path;
   }
 #else
@@ -257,7 +258,7 @@ FileReport CleanOne(const std::string& input, const std::string& output, const s
   if (!map.empty()) {
     const std::string title = std::filesystem::path(input).filename().string();
     if (auto error =
-            map::SaveMapFile(map, count, *table, title, options.mapWidth, options.mapHeight)) {
+            modules::SaveMapFile(map, count, *table, title, options.mapWidth, options.mapHeight)) {
       report.mapError = input + ": Error Map File: " + *error;
     } else {
       report.summary.Map = map;
@@ -579,7 +580,7 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
   if (!settings) return status;
 
   // Qt starts only for maps; a plain run does without it.
-  std::optional<map::OffscreenPainting> painting;
+  std::optional<modules::MapPainting> painting;
   if (!o.mapFile.empty() || !o.mapFolder.empty()) painting.emplace();
   if (!o.mapFolder.empty()) {
     std::error_code error;

@@ -54,12 +54,6 @@ const FormatInfo& Info(ExportFormat format) {
   return kFormats[0];
 }
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
 /// Sidecar files that belong to a file of `format` beside it. An export
 /// replaces the whole set, so that no stale index or projection stays with
 /// the new file.
@@ -589,67 +583,6 @@ void WriteStaged(const fs::path& file, const std::string& layerName, ExportForma
 }
 
 }  // namespace
-
-std::optional<ExportFormat> ExportFormatFromName(std::string_view name) {
-  const std::string lower = Lower(name);
-  for (const FormatInfo& info : kFormats) {
-    if (lower == info.extension) return info.format;
-  }
-  return std::nullopt;
-}
-
-std::optional<ExportFormat> ExportFormatFromPath(const std::string& path) {
-  const std::string extension = fs::path(path).extension().string();
-  if (extension.size() < 2) return std::nullopt;
-  return ExportFormatFromName(std::string_view(extension).substr(1));
-}
-
-const char* ExportExtension(ExportFormat format) {
-  return Info(format).extension;
-}
-
-const char* ExportFormatTitle(ExportFormat format) {
-  return Info(format).title;
-}
-
-std::optional<ExportCRS> ExportCRSFromName(std::string_view name) {
-  const std::string lower = Lower(name);
-  if (lower == "wgs84") return ExportCRS::WGS84;
-  if (lower == "utm") return ExportCRS::UTM;
-  if (lower == "grid") return ExportCRS::Grid;
-  return std::nullopt;
-}
-
-const char* ExportRuleName(int code) {
-  switch (code) {
-    case kHeaderUp:
-      return "Header status";
-    case kStartPassDelay:
-      return "Start pass delay";
-    case kEndPassDelay:
-      return "End pass delay";
-    case kGrainFlowOutlier:
-      return "Grain flow outlier";
-    case kSpeedOutlier:
-      return "Speed outlier";
-    case kMoistureOutlier:
-      return "Moisture outlier";
-    case kBelowMinimumYield:
-      return "Below lower yield limit";
-    case kAboveMaximumYield:
-      return "Above upper yield limit";
-    case kAboveNeighbours:
-      return "Above neighbourhood band";
-    case kBelowNeighbours:
-      return "Below neighbourhood band";
-    case kShortSegment:
-      return "Too few points in segment";
-    case kCoLocated:
-      return "Co-located";
-    default:
-      return "";
-  }
-}
 
 int ExportUTMZoneEPSG(const std::int32_t& count, const PointTable& table) {
   if (count < 1) return 32614;
