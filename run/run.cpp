@@ -211,7 +211,7 @@ FieldExtent ConvertCoordinates(const std::int32_t& count, PointTable& table) {
       point.Easting = result.Easting;
       point.Northing = result.Northing;
     } catch (const RunError& error) {
-      throw RunError("Point " + std::to_string(point.ID) + ": " + error.what());
+      StopAtPoint(point.ID, error.what());
     }
     if (point.Easting < extent.MinEasting) extent.MinEasting = point.Easting;
     if (point.Easting > extent.MaxEasting) extent.MaxEasting = point.Easting;

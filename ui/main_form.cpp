@@ -587,8 +587,6 @@ void Tarvik::Command1_Click() {
     outcome.Title = "Run Error";
     outcome.Icon = MessageIcon::Critical;
   }
-  // A stage that stopped with an error has not hidden its progress.
-  if (ProgressBar1_->isVisible() || Label2_->isVisible()) End();
   messages_.Show(this, FromOutcome(outcome.Text, outcome.Title, outcome.Icon, outcome.Detail));
   ShowResults(outcome);
 }
