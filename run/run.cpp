@@ -311,6 +311,24 @@ DelayOutcome ApplyDelays(const std::int32_t& count, PointTable& table, const Con
   return delay;
 }
 
+/// A finished run's message: the layout read, the counts, and the delays used.
+RunOutcome Finished(const RunCounts& counts, DelayOutcome delay, const std::string& layout) {
+  std::string detail = DescribeCounts(counts);
+  if (std::string used = DescribeDelay(delay); !used.empty()) {
+    used[0] = static_cast<char>(used[0] - 'a' + 'A');
+    detail += "\n" + used + ".";
+  }
+  RunOutcome outcome =
+      Message(RunStatus::Finished, "FINISH", "", MessageIcon::Information, std::move(detail));
+  outcome.Counts = counts;
+  if (!layout.empty()) {
+    outcome.Detail = "Read as " + layout + ".\n" + outcome.Detail;
+    outcome.InputLayout = layout;
+  }
+  outcome.Delay = std::move(delay);
+  return outcome;
+}
+
 }  // namespace
 
 RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings& settings,
@@ -381,21 +399,7 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
                    MessageIcon::Critical);
   }
 
-  // The finished run's message: the counts, and the delays used.
-  std::string detail = DescribeCounts(counts);
-  if (std::string used = DescribeDelay(delay); !used.empty()) {
-    used[0] = static_cast<char>(used[0] - 'a' + 'A');
-    detail += "\n" + used + ".";
-  }
-  RunOutcome outcome =
-      Message(RunStatus::Finished, "FINISH", "", MessageIcon::Information, std::move(detail));
-  outcome.Counts = counts;
-  if (!layout.empty()) {
-    outcome.Detail = "Read as " + layout + ".\n" + outcome.Detail;
-    outcome.InputLayout = layout;
-  }
-  outcome.Delay = std::move(delay);
-  return outcome;
+  return Finished(counts, std::move(delay), layout);
 }
 
 PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::string& inputFile,
