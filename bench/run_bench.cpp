@@ -12,21 +12,13 @@
 #include <string>
 #include <system_error>
 
-#include "checks/colocated.h"
-#include "checks/distribution.h"
-#include "checks/neighbourhood.h"
-#include "checks/ordering.h"
-#include "checks/screening.h"
 #include "core/number_text.h"
 #include "core/point_table.h"
 #include "core/settings_files.h"
 #include "input/advanced_export.h"
-#include "input/blocks.h"
-#include "input/segments.h"
-#include "input/utm.h"
-#include "input/yield.h"
 #include "output/writers.h"
 #include "run/run.h"
+#include "run/stages.h"
 #include "tools/fieldsim.h"
 #ifdef TARVIK_WITH_EXPORT
 #include "export/field_export.h"
@@ -37,29 +29,9 @@ namespace {
 
 constexpr std::uint64_t kFieldSeed = 1;
 
-/// The stages of a run, in the run's order.
-enum class Stage {
-  kComputeYield,
-  kNumberSegments,
-  kConvertToUTM,
-  kAssignBlocks,
-  kCheckHeaderStatus,
-  kCheckStartPassDelay,
-  kCheckEndPassDelay,
-  kCheckVariableDistribution,
-  kCheckMinimumYield,
-  kCheckMaximumYield,
-  kSortByBlocks,
-  kCheckNeighbourhood,
-  kCheckCoLocatedPoints,
-  kRestoreInputOrder,
-  kCheckValidSegments,
-  kDone,
-};
-
-Stage After(Stage stage) {
-  return static_cast<Stage>(static_cast<int>(stage) + 1);
-}
+/// A stage of the run: its place in kRunStages; kDone is after the last.
+using Stage = std::size_t;
+constexpr Stage kDone = kRunStages.size();
 
 /// The settings of the run: the supplied corn values and criteria as the
 /// window's fields hold them at start-up, and the same converted.
@@ -84,64 +56,14 @@ std::optional<std::string> LoadSettings(BenchSettings& s) {
   return ConvertRunSettings(s.texts, s.values);
 }
 
-/// One stage with the run's arguments. `extent` is written by the UTM step
-/// and read by AssignBlocks.
-void RunStage(Stage stage, const std::int32_t& count, PointTable& table, FieldExtent& extent,
-              const BenchSettings& s) {
-  const ConvertedSettings& v = s.values;
-  std::int32_t high = 0;
-  std::int32_t low = 0;
-  std::int32_t duplicates = 0;
-  switch (stage) {
-    case Stage::kComputeYield:
-      ComputeYield(count, table, v.TargetMoisture, v.TestWeight);
-      break;
-    case Stage::kNumberSegments:
-      NumberSegments(count, table);
-      break;
-    case Stage::kConvertToUTM:
-      extent = ConvertCoordinates(count, table);
-      WidenFieldExtent(extent);
-      break;
-    case Stage::kAssignBlocks:
-      AssignBlocks(count, table, extent, v.BufferHalfWidth);
-      break;
-    case Stage::kCheckHeaderStatus:
-      CheckHeaderStatus(count, table);
-      break;
-    case Stage::kCheckStartPassDelay:
-      CheckStartPassDelay(count, table, v.StartPassDelay);
-      break;
-    case Stage::kCheckEndPassDelay:
-      CheckEndPassDelay(count, table, v.EndPassDelay);
-      break;
-    case Stage::kCheckVariableDistribution:
-      CheckVariableDistribution(count, table, v.SDOutlier);
-      break;
-    case Stage::kCheckMinimumYield:
-      CheckMinimumYield(count, table, v.LowerLimit);
-      break;
-    case Stage::kCheckMaximumYield:
-      CheckMaximumYield(count, table, v.UpperLimit);
-      break;
-    case Stage::kSortByBlocks:
-      SortByBlocks(count, table);
-      break;
-    case Stage::kCheckNeighbourhood:
-      CheckNeighbourhood(count, table, high, low, v.SearchX, v.SearchY, v.SearchSD);
-      break;
-    case Stage::kCheckCoLocatedPoints:
-      CheckCoLocatedPoints(count, table, duplicates);
-      break;
-    case Stage::kRestoreInputOrder:
-      RestoreInputOrder(count, table);
-      break;
-    case Stage::kCheckValidSegments:
-      CheckValidSegments(count, table, v.MinimumPoints);
-      break;
-    case Stage::kDone:
-      break;
-  }
+/// One stage with the run's arguments. `extent` is written by the
+/// coordinates' stage and read by the block grid's.
+void RunOneStage(Stage stage, const std::int32_t& count, PointTable& table, FieldExtent& extent,
+                 const BenchSettings& s) {
+  StageState state{count, table, s.values, NoProgress()};
+  state.extent = extent;
+  kRunStages[stage].run(state);
+  extent = state.extent;
 }
 
 /// The simulated field, and its table as the run leaves it just before one
@@ -161,8 +83,8 @@ class Field {
   const PointTable& Before(Stage stage, std::int32_t& count, FieldExtent& extent) {
     if (next_ > stage) Read();
     while (next_ < stage) {
-      RunStage(next_, count_, *table_, extent_, settings_);
-      next_ = After(next_);
+      RunOneStage(next_, count_, *table_, extent_, settings_);
+      ++next_;
     }
     count = count_;
     extent = extent_;
@@ -183,7 +105,7 @@ class Field {
     const ReadResult read = ParseAdvancedExport(text_, "simulated field", *table_, count_);
     if (!read.ok) problem_ = read.reason;
     extent_ = FieldExtent();
-    next_ = Stage::kComputeYield;
+    next_ = 0;
   }
 
   std::string text_;
@@ -192,7 +114,7 @@ class Field {
   std::unique_ptr<PointTable> table_;
   std::int32_t count_ = 0;
   FieldExtent extent_;
-  Stage next_ = Stage::kComputeYield;
+  Stage next_ = 0;
 };
 
 void ReportRate(benchmark::State& state, std::int32_t points) {
@@ -226,7 +148,7 @@ void BM_Stage(benchmark::State& state, Stage stage) {
     work->records = prepared.records;
     FieldExtent workExtent = extent;
     state.ResumeTiming();
-    RunStage(stage, count, *work, workExtent, field.Settings());
+    RunOneStage(stage, count, *work, workExtent, field.Settings());
     benchmark::ClobberMemory();
   }
   ReportRate(state, count);
@@ -242,7 +164,7 @@ void BM_Format(benchmark::State& state, OutputFormatter format) {
   if (!field.Problem().empty()) return state.SkipWithError(field.Problem().c_str());
   std::int32_t count = 0;
   FieldExtent extent;
-  const PointTable& table = field.Before(Stage::kDone, count, extent);
+  const PointTable& table = field.Before(kDone, count, extent);
   const RunSettings& t = field.Settings().texts;
   const bool rescale = false;
   const std::int32_t zero = 0;
@@ -273,7 +195,7 @@ void BM_RunPipeline(benchmark::State& state, bool cleanedDataOnly) {
   RunSettings settings = field.Settings().texts;
   settings.InputFile = input.string();
   settings.OutputFile = (folder / "fieldout.txt").string();
-  settings.Option3 = cleanedDataOnly;
+  settings.BasicOutput = cleanedDataOnly;
 
   auto table = std::make_unique<PointTable>();
   std::int32_t count = 0;
@@ -298,7 +220,7 @@ void BM_ExportField(benchmark::State& state, ExportFormat format, ExportCRS crs)
   if (!field.Problem().empty()) return state.SkipWithError(field.Problem().c_str());
   std::int32_t count = 0;
   FieldExtent extent;
-  const PointTable& table = field.Before(Stage::kDone, count, extent);
+  const PointTable& table = field.Before(kDone, count, extent);
   namespace fs = std::filesystem;
   std::error_code error;
   const fs::path folder = fs::temp_directory_path(error) / "tarvik-bench-export";
@@ -316,40 +238,14 @@ void BM_ExportField(benchmark::State& state, ExportFormat format, ExportCRS crs)
 }
 #endif
 
-/// Every stage runs many times; a stage marked slow runs three iterations.
+/// Every stage runs many times.
 void RegisterAll() {
   using benchmark::RegisterBenchmark;
   constexpr auto kMs = benchmark::kMillisecond;
   RegisterBenchmark("ParseAdvancedExport", BM_ParseAdvancedExport)->Unit(kMs);
-  const struct {
-    const char* name;
-    Stage stage;
-    bool slow;
-  } stages[] = {
-      {"ComputeYield", Stage::kComputeYield, false},
-      {"NumberSegments", Stage::kNumberSegments, false},
-      {"ConvertToUTM", Stage::kConvertToUTM, false},
-      {"AssignBlocks", Stage::kAssignBlocks, false},
-      {"CheckHeaderStatus", Stage::kCheckHeaderStatus, false},
-      {"CheckStartPassDelay", Stage::kCheckStartPassDelay, false},
-      {"CheckEndPassDelay", Stage::kCheckEndPassDelay, false},
-      {"CheckVariableDistribution", Stage::kCheckVariableDistribution, false},
-      {"CheckMinimumYield", Stage::kCheckMinimumYield, false},
-      {"CheckMaximumYield", Stage::kCheckMaximumYield, false},
-      {"SortByBlocks", Stage::kSortByBlocks, false},
-      {"CheckNeighbourhood", Stage::kCheckNeighbourhood, false},
-      {"CheckCoLocatedPoints", Stage::kCheckCoLocatedPoints, false},
-      {"RestoreInputOrder", Stage::kRestoreInputOrder, false},
-      {"CheckValidSegments", Stage::kCheckValidSegments, false},
-  };
-  for (const auto& entry : stages) {
-    auto* bench = RegisterBenchmark(entry.name, BM_Stage, entry.stage)->Unit(kMs);
-    if (entry.slow) {
-      bench->Iterations(3);
-    } else {
-      // Each iteration copies the 62,000-point table untimed first.
-      bench->MinTime(0.1);
-    }
+  for (Stage stage = 0; stage < kDone; ++stage) {
+    // Each iteration copies the 62,000-point table untimed first.
+    RegisterBenchmark(kRunStages[stage].name, BM_Stage, stage)->Unit(kMs)->MinTime(0.1);
   }
   RegisterBenchmark("FormatBasicOutput", BM_Format, &FormatBasicOutput)->Unit(kMs);
   RegisterBenchmark("FormatDetailedOutput", BM_Format, &FormatDetailedOutput)->Unit(kMs);

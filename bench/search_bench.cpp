@@ -123,7 +123,7 @@ void BM_WholeRun(benchmark::State& state, FieldCase field) {
   }
   settings.InputFile = input.string();
   settings.OutputFile = (folder / "fieldout.txt").string();
-  settings.Option3 = false;
+  settings.BasicOutput = false;
   if (field.allInBufferBand) settings.SearchSize = kWidestBuffer;
   auto table = std::make_unique<PointTable>();
   std::int32_t count = 0;

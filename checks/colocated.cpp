@@ -11,7 +11,7 @@ namespace tarvik {
 void CheckCoLocatedPoints(const std::int32_t& count, PointTable& table,
                           std::int32_t& duplicateCounter, Progress& progress) {
   const std::int32_t last = count;
-  progress.Begin("Checking co-located points, please wait...", last);
+  ProgressScope stage(progress, "Checking co-located points, please wait...", last);
 
   // First position outside the buffer band, whatever its code.
   std::int32_t firstNonZero = 0;
@@ -27,7 +27,7 @@ void CheckCoLocatedPoints(const std::int32_t& count, PointTable& table,
   std::int16_t currentBlock = 0;
   std::int32_t blockStart = 1;
   for (std::int32_t i = 1; i <= last; ++i) {
-    progress.SetValue(i);
+    stage.SetValue(i);
     YieldPoint& centre = table[i];
     if (centre.RemovalCode != kRetained) continue;
 
@@ -63,7 +63,6 @@ void CheckCoLocatedPoints(const std::int32_t& count, PointTable& table,
 
     if (found) centre.RemovalCode = kCoLocated;
   }
-  progress.End();
 }
 
 }  // namespace tarvik

@@ -29,7 +29,7 @@ bool IsOutlier(double value, const SampleStats& stats, float threshold) {
 
 DistributionCounts CheckVariableDistribution(const std::int32_t& count, PointTable& table,
                                              const float& sdOutlier, Progress& progress) {
-  progress.Begin("Checking Variable Distribution ...", count);
+  ProgressScope stage(progress, "Checking Variable Distribution ...", count);
   const std::int32_t last = count;
   const std::size_t room = last > 0 ? static_cast<std::size_t>(last) : 0;
   std::vector<double> speeds;
@@ -42,7 +42,7 @@ DistributionCounts CheckVariableDistribution(const std::int32_t& count, PointTab
   // Gathering pass over the retained points. A point logged with a zero
   // interval has no speed: it stays out of the speed array only.
   for (std::int32_t i = 1; i <= last; ++i) {
-    progress.SetValue(i);
+    stage.SetValue(i);
     const YieldPoint& point = table[i];
     if (point.RemovalCode != kRetained) continue;
     if (point.GPSInterval != 0) speeds.push_back(Speed(point));
@@ -73,7 +73,6 @@ DistributionCounts CheckVariableDistribution(const std::int32_t& count, PointTab
     if (point.RemovalCode == kSpeedOutlier) ++counts.Speed;
     if (point.RemovalCode == kMoistureOutlier) ++counts.Moisture;
   }
-  progress.End();
   return counts;
 }
 

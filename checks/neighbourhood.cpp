@@ -65,15 +65,13 @@ struct NeighbourList {
 
 /// a - b as a 32-bit signed number of metres; a difference beyond that range
 /// stops the run, naming the centre point.
-std::int32_t Difference(std::int32_t a, std::int32_t b, const YieldPoint& centre,
-                        Progress& progress) {
+std::int32_t Difference(std::int32_t a, std::int32_t b, const YieldPoint& centre) {
   const std::int64_t difference = std::int64_t{a} - b;
   if (difference < std::numeric_limits<std::int32_t>::min() ||
       difference > std::numeric_limits<std::int32_t>::max()) {
-    progress.End();
-    throw RunError("Point " + std::to_string(centre.ID) +
-                   ": a coordinate difference in the neighbourhood check is beyond the 32-bit "
-                   "range of metres.");
+    StopAtPoint(centre.ID,
+                "a coordinate difference in the neighbourhood check is beyond the 32-bit "
+                "range of metres.");
   }
   return static_cast<std::int32_t>(difference);
 }
@@ -92,12 +90,12 @@ float DistanceOf(std::int32_t ex, std::int32_t ny) {
 
 /// Heading slope at the centre i, from the points at i - 2 and i + 2 whatever
 /// their codes.
-float HeadingSlope(const PointTable& table, std::int32_t i, Progress& progress) {
+float HeadingSlope(const PointTable& table, std::int32_t i) {
   const YieldPoint& centre = table[i];
   const YieldPoint& before = table[i - 2];
   const YieldPoint& after = table[i + 2];
-  const std::int32_t dE = Difference(before.Easting, after.Easting, centre, progress);
-  const std::int32_t dN = Difference(before.Northing, after.Northing, centre, progress);
+  const std::int32_t dE = Difference(before.Easting, after.Easting, centre);
+  const std::int32_t dN = Difference(before.Northing, after.Northing, centre);
   return static_cast<float>(static_cast<double>(dN) / NonZero(dE));
 }
 
@@ -161,15 +159,15 @@ class TurnedWindow {
 /// The three positions before and after i in table order, retained and not
 /// yet listed, join the list while there is room; no window applies to them.
 void AddSequenceNeighbours(const PointTable& table, std::int32_t count, std::int32_t i,
-                           NeighbourList& list, Progress& progress) {
+                           NeighbourList& list) {
   const YieldPoint& centre = table[i];
   for (std::int32_t j = i - 3; j <= i + 3; ++j) {
     if (j < 1 || j > count) continue;
     const YieldPoint& point = table[j];
     if (point.RemovalCode != kRetained) continue;
     if (list.Holds(point.ID) || point.ID == centre.ID || list.Full()) continue;
-    const std::int32_t ex = Difference(centre.Easting, point.Easting, centre, progress);
-    const std::int32_t ny = Difference(centre.Northing, point.Northing, centre, progress);
+    const std::int32_t ex = Difference(centre.Easting, point.Easting, centre);
+    const std::int32_t ny = Difference(centre.Northing, point.Northing, centre);
     list.Add(point, DistanceOf(ex, ny));
   }
 }
@@ -229,11 +227,8 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
   const double factor = searchSD;
   const std::int32_t last = count;
 
-  progress.Begin("Checking neighborhood statistics, please wait...", last);
-  if (last < 5) {
-    progress.End();
-    return;
-  }
+  ProgressScope stage(progress, "Checking neighborhood statistics, please wait...", last);
+  if (last < 5) return;
 
   // The square test passes a whole-metre difference k when k < HalfSide:
   // the reach is the largest such k, capped beyond every 32-bit difference.
@@ -265,7 +260,7 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
     ids[k] = table[j].ID;
   }
   for (std::int32_t i = 3; i <= last - 2; ++i) {
-    progress.SetValue(i);
+    stage.SetValue(i);
     list.Count = 0;
     YieldPoint& centre = table[i];
     if (centre.RemovalCode != kRetained) continue;
@@ -276,7 +271,7 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
       currentBlock = centre.Block;
     }
 
-    const float m1 = HeadingSlope(table, i, progress);
+    const float m1 = HeadingSlope(table, i);
 
     // A centre inside a block scans the buffer band up to and including the
     // first block centre, then its own block, so that a point met by both
@@ -296,8 +291,8 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
       for (const ScanRange& scan : scans) {
         for (std::int32_t j = scan.First; j <= scan.Last; ++j) {
           if (table[j].RemovalCode != kRetained) continue;
-          Difference(centre.Easting, table[j].Easting, centre, progress);
-          Difference(centre.Northing, table[j].Northing, centre, progress);
+          Difference(centre.Easting, table[j].Easting, centre);
+          Difference(centre.Northing, table[j].Northing, centre);
         }
       }
     }
@@ -359,7 +354,7 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
       }
     }
 
-    AddSequenceNeighbours(table, last, i, list, progress);
+    AddSequenceNeighbours(table, last, i, list);
 
     // A centre without neighbours keeps its zero statistics and is tested
     // against them.
@@ -388,7 +383,6 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
     }
     if (centre.RemovalCode != kRetained) retained[static_cast<std::size_t>(i)] = 0;
   }
-  progress.End();
 }
 
 }  // namespace tarvik

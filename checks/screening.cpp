@@ -13,11 +13,10 @@ namespace {
 /// later - earlier as a 32-bit signed number of seconds; a difference beyond
 /// that range stops the run.
 std::int32_t SecondsBetween(std::int32_t later, std::int32_t earlier, const YieldPoint& point,
-                            const char* edge, Progress& progress) {
+                            const char* edge) {
   const std::int64_t difference = std::int64_t{later} - earlier;
   if (difference < std::numeric_limits<std::int32_t>::min() ||
       difference > std::numeric_limits<std::int32_t>::max()) {
-    progress.End();
     throw RunError("Point " + std::to_string(point.ID) + " of segment " +
                    std::to_string(point.Segment) + ": the time between it and the " + edge +
                    " of its segment is beyond the 32-bit range of seconds.");
@@ -28,75 +27,72 @@ std::int32_t SecondsBetween(std::int32_t later, std::int32_t earlier, const Yiel
 }  // namespace
 
 std::int32_t CheckHeaderStatus(const std::int32_t& count, PointTable& table, Progress& progress) {
-  progress.Begin("Checking Header Status ...", count);
+  ProgressScope stage(progress, "Checking Header Status ...", count);
   const std::int32_t last = count;
   std::int32_t marked = 0;
   for (std::int32_t i = 1; i <= last; ++i) {
-    progress.SetValue(i);
+    stage.SetValue(i);
     YieldPoint& point = table[i];
     if (point.HeaderStatus == 1) {
       point.RemovalCode = kHeaderUp;
       ++marked;
     }
   }
-  progress.End();
   return marked;
 }
 
 std::int32_t CheckStartPassDelay(const std::int32_t& count, PointTable& table,
                                  const std::int16_t& startPassDelay, Progress& progress) {
-  progress.Begin("Checking Start Pass Delay ...", count);
+  ProgressScope stage(progress, "Checking Start Pass Delay ...", count);
   const std::int32_t last = count;
   const std::int32_t delay = startPassDelay;
   std::int16_t segment = 0;  // segment numbers start at 1, so the first retained point opens one
   std::int32_t startTime = 0;
   std::int32_t marked = 0;
   for (std::int32_t i = 1; i <= last; ++i) {
-    progress.SetValue(i);
+    stage.SetValue(i);
     YieldPoint& point = table[i];
     if (point.RemovalCode != kRetained) continue;
     if (point.Segment != segment) {
       startTime = point.GPSTime;
       segment = point.Segment;
     }
-    if (SecondsBetween(point.GPSTime, startTime, point, "start", progress) < delay) {
+    if (SecondsBetween(point.GPSTime, startTime, point, "start") < delay) {
       point.RemovalCode = kStartPassDelay;
       ++marked;
     }
   }
-  progress.End();
   return marked;
 }
 
 std::int32_t CheckEndPassDelay(const std::int32_t& count, PointTable& table,
                                const std::int16_t& endPassDelay, Progress& progress) {
-  progress.Begin("Checking End Pass Delay ...", count);
+  ProgressScope stage(progress, "Checking End Pass Delay ...", count);
   const std::int32_t last = count;
   const std::int32_t delay = endPassDelay;
   std::int16_t segment = 0;
   std::int32_t endTime = 0;
   std::int32_t marked = 0;
   for (std::int32_t i = last; i >= 1; --i) {
-    progress.SetValue(last - i);
+    stage.SetValue(last - i);
     YieldPoint& point = table[i];
     if (point.RemovalCode != kRetained) continue;
     if (point.Segment != segment) {
       endTime = point.GPSTime;
       segment = point.Segment;
     }
-    if (SecondsBetween(endTime, point.GPSTime, point, "end", progress) < delay) {
+    if (SecondsBetween(endTime, point.GPSTime, point, "end") < delay) {
       point.RemovalCode = kEndPassDelay;
       ++marked;
     }
   }
-  progress.End();
   return marked;
 }
 
 std::int32_t CheckMinimumYield(const std::int32_t& count, PointTable& table,
                                const float& lowerLimit, Progress& progress) {
   // The bar keeps whatever value it had: this check only shows its status.
-  progress.Begin("Checking Data for Minimum Value ...", count);
+  ProgressScope stage(progress, "Checking Data for Minimum Value ...", count);
   const std::int32_t last = count;
   std::int32_t marked = 0;
   for (std::int32_t i = 1; i <= last; ++i) {
@@ -106,7 +102,6 @@ std::int32_t CheckMinimumYield(const std::int32_t& count, PointTable& table,
       ++marked;
     }
   }
-  progress.End();
   return marked;
 }
 

@@ -140,31 +140,53 @@ std::string PathKey(const std::string& path) {
   return error ? path : canonical.string();
 }
 
+/// Paths already spoken for, each with what it is ("the output of X").
+class ClaimedPaths {
+ public:
+  /// Claims `path` for `what`; what it already is when an earlier claim holds it.
+  std::optional<std::string> Claim(const std::string& path, std::string what) {
+    const auto [owner, added] = owners_.emplace(PathKey(path), std::move(what));
+    if (added) return std::nullopt;
+    return owner->second;
+  }
+  /// What `path` is, when claimed.
+  std::optional<std::string> Owner(const std::string& path) const {
+    const auto owner = owners_.find(PathKey(path));
+    if (owner == owners_.end()) return std::nullopt;
+    return owner->second;
+  }
+
+ private:
+  std::map<std::string, std::string> owners_;  // path key -> what it is
+};
+
+/// Every input, as `inputWord` and its path, and every output, as "the output of" its input.
+ClaimedPaths InputsAndOutputs(const std::vector<std::string>& inputs,
+                              const std::vector<std::string>& outputs, const char* inputWord) {
+  ClaimedPaths claimed;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    claimed.Claim(inputs[i], inputWord + inputs[i]);
+    if (!outputs[i].empty()) claimed.Claim(outputs[i], "the output of " + inputs[i]);
+  }
+  return claimed;
+}
+
 /// Refusals of outputs that would overwrite another input of this call or
 /// the output of an earlier input: one file's result must not destroy another.
 std::vector<std::optional<std::string>> OutputClashes(const std::vector<std::string>& inputs,
                                                       const std::vector<std::string>& outputs) {
   std::vector<std::optional<std::string>> clashes(inputs.size());
-  std::vector<std::string> inputKeys;
-  std::map<std::string, std::size_t> inputByKey;
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    inputKeys.push_back(PathKey(inputs[i]));
-    inputByKey.emplace(inputKeys.back(), i);
-  }
-  std::map<std::string, std::size_t> ownerByKey;
+  ClaimedPaths inputOwners;
+  for (const std::string& input : inputs) inputOwners.Claim(input, input);
+  ClaimedPaths outputOwners;
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     if (outputs[i].empty()) continue;
-    const std::string key = PathKey(outputs[i]);
-    const auto input = inputByKey.find(key);
-    if (input != inputByKey.end() && key != inputKeys[i]) {
+    if (inputOwners.Owner(outputs[i]) && PathKey(outputs[i]) != PathKey(inputs[i])) {
       clashes[i] = inputs[i] + ": Error Output File: " + outputs[i] +
                    " is another input file; it is not overwritten.";
-      continue;
-    }
-    const auto [owner, added] = ownerByKey.emplace(key, i);
-    if (!added) {
+    } else if (const auto owner = outputOwners.Claim(outputs[i], inputs[i])) {
       clashes[i] = inputs[i] + ": Error Output File: " + outputs[i] + " is already the output of " +
-                   inputs[owner->second] + ".";
+                   *owner + ".";
     }
   }
   return clashes;
@@ -177,29 +199,22 @@ std::vector<std::optional<std::string>> ExportClashes(const std::vector<std::str
                                                       const std::vector<std::string>& outputs,
                                                       const std::vector<ExportTarget>& exports) {
   std::vector<std::optional<std::string>> clashes(inputs.size());
-  std::map<std::string, std::string> taken;  // path key -> what it is
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    taken.emplace(PathKey(inputs[i]), "the input file " + inputs[i]);
-    if (!outputs[i].empty()) taken.emplace(PathKey(outputs[i]), "the output of " + inputs[i]);
-  }
+  ClaimedPaths claimed = InputsAndOutputs(inputs, outputs, "the input file ");
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     if (exports[i].path.empty()) continue;
-    const std::string key = PathKey(exports[i].path);
-    const auto [owner, added] = taken.emplace(key, "the export of " + inputs[i]);
-    if (!added) {
-      clashes[i] = inputs[i] + ": Error Export File: " + exports[i].path + " is already " +
-                   owner->second + "; it is not overwritten.";
+    if (const auto owner = claimed.Claim(exports[i].path, "the export of " + inputs[i])) {
+      clashes[i] = inputs[i] + ": Error Export File: " + exports[i].path + " is already " + *owner +
+                   "; it is not overwritten.";
     }
   }
   return clashes;
 }
 #endif
 
-FileReport CleanOne(const std::string& input, const std::string& output, const std::string& map,
-                    const ExportTarget& exportTarget, RunSettings settings,
-                    const CleanOptions& options) {
-  settings.InputFile = input;
-  settings.OutputFile = output;
+/// Why `input` is not cleaned before its run starts: no output name, or a
+/// 17-item copy that would overwrite the input or the output.
+std::optional<FileReport> RefusedBeforeRun(const std::string& input, const std::string& output,
+                                           const CleanOptions& options) {
   if (output.empty()) {
     return Failed(input,
                   input + ": cannot derive an output name from so short a path; give -o FILE.");
@@ -211,59 +226,98 @@ FileReport CleanOne(const std::string& input, const std::string& output, const s
                                " is the input or the output file; it is not overwritten.");
     }
   }
+  return std::nullopt;
+}
+
+/// With --rescale, the false origin the options leave open is the input
+/// browse button's proposal: the smallest easting and northing.
+void ProposeFalseOrigin(std::int32_t& count, PointTable& table, RunSettings& settings,
+                        const CleanOptions& options) {
+  if (!options.rescale || (options.falseEasting && options.falseNorthing)) return;
+  const PreloadOutcome preload =
+      PreloadInput(count, table, settings.InputFile, settings.MC, settings.Density, '.',
+                   settings.Format, settings.HeaderCodes);
+  if (preload.Result != PreloadOutcome::Kind::Loaded) return;
+  if (!options.falseEasting) settings.FEast = std::to_string(preload.FEast);
+  if (!options.falseNorthing) settings.FNorth = std::to_string(preload.FNorth);
+}
+
+/// --write-advanced: the 17 items as read, which the table keeps in file
+/// order after the run. The reason when the copy cannot be written.
+std::optional<std::string> WriteReadCopy(const std::string& input, const std::int32_t& count,
+                                         const PointTable& table, const CleanOptions& options) {
+  if (options.writeAdvanced.empty()) return std::nullopt;
+  try {
+    WriteAdvancedExport(options.writeAdvanced, count, table);
+  } catch (const std::exception& error) {
+    return input + ": Error Output File: " + error.what();
+  }
+  return std::nullopt;
+}
+
+/// The GIS export of the run's result, in file order; adds to the summary
+/// line, or gives the reason it failed.
+std::optional<std::string> ExportRun(const std::string& input, const ExportTarget& target,
+                                     const std::int32_t& count, const PointTable& table,
+                                     std::string& line) {
+#ifdef TARVIK_WITH_EXPORT
+  if (target.path.empty()) return std::nullopt;
+  if (auto error = modules::ExportField(target.path, target.format, target.crs, count, table)) {
+    return input + ": " + *error;
+  }
+  line += "; exported to " + target.path;
+#else
+  (void)input, (void)target, (void)count, (void)table, (void)line;
+#endif
+  return std::nullopt;
+}
+
+/// The yield figures of --summary, from the run's table and settings.
+void SummariseRunInto(FileSummary& summary, const std::int32_t& count, const PointTable& table,
+                      const RunSettings& settings, const RunOutcome& outcome) {
+  ConvertedSettings converted;
+  ConvertRunSettings(settings, converted);  // converted once already by the run
+  summary.Summary = SummariseRun(count, table, converted, outcome.Delay);
+}
+
+/// The map of the run, titled by the input's name: into the summary, or
+/// the reason it was not written into the report.
+void DrawMap(FileReport& report, const std::string& input, const std::string& map,
+             const std::int32_t& count, const PointTable& table, const CleanOptions& options) {
+  const std::string title = std::filesystem::path(input).filename().string();
+  if (auto error =
+          modules::SaveMapFile(map, count, table, title, options.mapWidth, options.mapHeight)) {
+    report.mapError = input + ": Error Map File: " + *error;
+  } else {
+    report.summary.Map = map;
+  }
+}
+
+FileReport CleanOne(const std::string& input, const std::string& output, const std::string& map,
+                    const ExportTarget& exportTarget, RunSettings settings,
+                    const CleanOptions& options) {
+  settings.InputFile = input;
+  settings.OutputFile = output;
+  if (auto refused = RefusedBeforeRun(input, output, options)) return *refused;
   auto table = std::make_unique<PointTable>();
   std::int32_t count = 0;
-  if (options.rescale && (!options.falseEasting || !options.falseNorthing)) {
-    // The input browse button's proposal: the smallest easting and northing.
-    const PreloadOutcome preload = PreloadInput(count, *table, input, settings.MC, settings.Density,
-                                                '.', settings.Format, settings.HeaderCodes);
-    if (preload.Result == PreloadOutcome::Kind::Loaded) {
-      if (!options.falseEasting) settings.FEast = std::to_string(preload.FEast);
-      if (!options.falseNorthing) settings.FNorth = std::to_string(preload.FNorth);
-    }
-  }
+  ProposeFalseOrigin(count, *table, settings, options);
   const RunOutcome outcome = RunPipeline(count, *table, settings);
   FileReport report{outcome.Status == RunStatus::Finished, {}, Summarised(input, outcome), {}};
   if (!report.ok) {
     report.line = ErrorLine(input, outcome);
     return report;
   }
-  if (!options.writeAdvanced.empty()) {
-    // The table keeps the 17 items as read, in file order, after the run.
-    try {
-      WriteAdvancedExport(options.writeAdvanced, count, *table);
-    } catch (const std::exception& error) {
-      return Failed(input, input + ": Error Output File: " + error.what());
-    }
-  }
+  if (auto error = WriteReadCopy(input, count, *table, options)) return Failed(input, *error);
   report.line = SummaryLine(input, output, outcome, options.verbose);
-#ifdef TARVIK_WITH_EXPORT
-  if (!exportTarget.path.empty()) {
-    // The table holds the run's result, in file order.
-    if (const auto error = modules::ExportField(exportTarget.path, exportTarget.format,
-                                                exportTarget.crs, count, *table)) {
-      return Failed(input, input + ": " + *error);
-    }
-    report.line += "; exported to " + exportTarget.path;
+  if (auto error = ExportRun(input, exportTarget, count, *table, report.line)) {
+    return Failed(input, *error);
   }
-#else
-  (void)exportTarget;
-#endif
   report.summary.Output = output;
   if (!options.summaryFile.empty()) {
-    ConvertedSettings converted;
-    ConvertRunSettings(settings, converted);  // converted once already by the run
-    report.summary.Summary = SummariseRun(count, *table, converted, outcome.Delay);
+    SummariseRunInto(report.summary, count, *table, settings, outcome);
   }
-  if (!map.empty()) {
-    const std::string title = std::filesystem::path(input).filename().string();
-    if (auto error =
-            modules::SaveMapFile(map, count, *table, title, options.mapWidth, options.mapHeight)) {
-      report.mapError = input + ": Error Map File: " + *error;
-    } else {
-      report.summary.Map = map;
-    }
-  }
+  if (!map.empty()) DrawMap(report, input, map, count, *table, options);
   return report;
 }
 
@@ -275,11 +329,7 @@ std::vector<std::string> MapPaths(const CleanOptions& o, const std::vector<std::
   std::vector<std::string> maps(o.inputs.size());
   refusals.assign(o.inputs.size(), std::nullopt);
   if (o.mapFile.empty() && o.mapFolder.empty()) return maps;
-  std::map<std::string, std::string> taken;  // path key -> what it is
-  for (std::size_t i = 0; i < o.inputs.size(); ++i) {
-    taken.emplace(PathKey(o.inputs[i]), "the input " + o.inputs[i]);
-    if (!outputs[i].empty()) taken.emplace(PathKey(outputs[i]), "the output of " + o.inputs[i]);
-  }
+  ClaimedPaths claimed = InputsAndOutputs(o.inputs, outputs, "the input ");
   for (std::size_t i = 0; i < o.inputs.size(); ++i) {
     const std::string map =
         !o.mapFile.empty()
@@ -287,12 +337,11 @@ std::vector<std::string> MapPaths(const CleanOptions& o, const std::vector<std::
             : (std::filesystem::path(o.mapFolder) /
                std::filesystem::path(o.inputs[i]).filename().replace_extension(".png"))
                   .string();
-    const auto [owner, added] = taken.emplace(PathKey(map), "the map of " + o.inputs[i]);
-    if (added) {
-      maps[i] = map;
-    } else {
-      refusals[i] = o.inputs[i] + ": Error Map File: " + map + " is already " + owner->second +
+    if (const auto owner = claimed.Claim(map, "the map of " + o.inputs[i])) {
+      refusals[i] = o.inputs[i] + ": Error Map File: " + map + " is already " + *owner +
                     "; no map is written.";
+    } else {
+      maps[i] = map;
     }
   }
   return maps;
@@ -428,6 +477,35 @@ std::optional<std::string> CheckOptionCombinations(CleanOptions& o) {
   return std::nullopt;
 }
 
+/// The options' values over the start-up fields; the buffer text stays as
+/// start-up set it unless --buffer gives one.
+void ApplyOptions(const CleanOptions& o, RunSettings& s) {
+  const auto override = [](std::string& field, const std::optional<std::string>& text) {
+    if (text) field = *text;
+  };
+  override(s.MC, o.moisture);
+  override(s.Density, o.testWeight);
+  override(s.LowerLimit, o.lowerLimit);
+  override(s.UpperLimit, o.upperLimit);
+  override(s.StartPassDelay, o.startDelay);
+  override(s.EndPassDelay, o.endDelay);
+  override(s.SearchX, o.searchX);
+  override(s.SearchY, o.searchY);
+  override(s.SDOutlier, o.outlierSD);
+  override(s.SearchSD, o.neighbourSD);
+  override(s.NoPointsforValidSeg, o.minPoints);
+  override(s.SearchSize, o.buffer);
+  s.Title = o.title;
+  s.BasicOutput = !o.detailed;
+  s.Rescale = o.rescale;
+  s.FEast = o.falseEasting.value_or("0");
+  s.FNorth = o.falseNorthing.value_or("0");
+  s.Format = o.inputFormat == "detect" ? InputFormat::Detect : InputFormat::AdvancedExport;
+  s.HeaderCodes = o.headerCodes;
+  s.FlowDelay = o.flowDelay.value_or("");
+  s.MoistureDelay = o.moistureDelay.value_or("");
+}
+
 /// The form's fields as the window fills them at start-up from the settings
 /// folder, with the options' values over them. On failure, writes the
 /// reason to `err` and sets `status` to the exit status.
@@ -459,47 +537,29 @@ std::optional<RunSettings> BuildRunSettings(const CleanOptions& o, std::ostream&
 
   auto startup = StartupSettings(*crop, criteria.values);
   if (!startup) {
-    err << "tarvik-clean: the criteria file's SearchY (" << FormatGeneral(criteria.values.SearchY)
-        << ") is not a whole number from -32768 to 32767 once rounded.\n";
+    err << "tarvik-clean: "
+        << SearchSizeError(SettingsFilePath(folder, kCriteriaFileName),
+                           FormatGeneral(criteria.values.SearchY))
+        << "\n";
     status = 1;
     return std::nullopt;
   }
-  RunSettings& s = *startup;
-  const auto override = [](std::string& field, const std::optional<std::string>& text) {
-    if (text) field = *text;
-  };
-  override(s.MC, o.moisture);
-  override(s.Density, o.testWeight);
-  override(s.LowerLimit, o.lowerLimit);
-  override(s.UpperLimit, o.upperLimit);
-  override(s.StartPassDelay, o.startDelay);
-  override(s.EndPassDelay, o.endDelay);
-  override(s.SearchX, o.searchX);
-  override(s.SearchY, o.searchY);  // the buffer text stays as start-up set it
-  override(s.SDOutlier, o.outlierSD);
-  override(s.SearchSD, o.neighbourSD);
-  override(s.NoPointsforValidSeg, o.minPoints);
-  override(s.SearchSize, o.buffer);
-  s.Title = o.title;
-  s.Option3 = !o.detailed;
-  s.Check1 = o.rescale;
-  s.FEast = o.falseEasting.value_or("0");
-  s.FNorth = o.falseNorthing.value_or("0");
-  s.Format = o.inputFormat == "detect" ? InputFormat::Detect : InputFormat::AdvancedExport;
-  s.HeaderCodes = o.headerCodes;
-  s.FlowDelay = o.flowDelay.value_or("");
-  s.MoistureDelay = o.moistureDelay.value_or("");
+  ApplyOptions(o, *startup);
   return startup;
 }
 
-/// Cleans every input with `settings`, `jobs` files at once. The reports
-/// keep the order of the inputs.
-std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& settings) {
+/// The output of each input: -o, or the name derived from the input.
+std::vector<std::string> OutputPaths(const CleanOptions& o) {
   std::vector<std::string> outputs;
   for (const std::string& input : o.inputs) {
     outputs.push_back(o.output.empty() ? DeriveOutputName(input) : o.output);
   }
-  std::vector<std::optional<std::string>> clashes = OutputClashes(o.inputs, outputs);
+  return outputs;
+}
+
+/// Where each input is exported: --export for the one input, or the input's
+/// name with the format's extension in the --export-dir folder; no path for none.
+std::vector<ExportTarget> ExportTargets(const CleanOptions& o) {
   std::vector<ExportTarget> exports(o.inputs.size());
 #ifdef TARVIK_WITH_EXPORT
   const std::string format = o.exportFormat.value_or("gpkg");
@@ -513,49 +573,113 @@ std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& set
       exports[i] = {(std::filesystem::path(o.exportFolder) / name).string(), format, crs};
     }
   }
+#else
+  (void)o;
+#endif
+  return exports;
+}
+
+/// Why each input is refused before its run: its output's clash, else its export's.
+std::vector<std::optional<std::string>> InputClashes(const CleanOptions& o,
+                                                     const std::vector<std::string>& outputs,
+                                                     const std::vector<ExportTarget>& exports) {
+  std::vector<std::optional<std::string>> clashes = OutputClashes(o.inputs, outputs);
+#ifdef TARVIK_WITH_EXPORT
   const std::vector<std::optional<std::string>> exportClashes =
       ExportClashes(o.inputs, outputs, exports);
   for (std::size_t i = 0; i < clashes.size(); ++i) {
     if (!clashes[i]) clashes[i] = exportClashes[i];
   }
+#else
+  (void)exports;
 #endif
+  return clashes;
+}
+
+/// Calls `clean` with each index below `count`, `jobs` of them at once.
+template <typename Clean>
+void ForEachInput(std::size_t count, int jobs, Clean clean) {
+  std::atomic<std::size_t> next{0};
+  auto worker = [&] {
+    for (std::size_t i = next++; i < count; i = next++) clean(i);
+  };
+  const std::size_t threads = std::min<std::size_t>(static_cast<std::size_t>(jobs), count);
+  if (threads <= 1) {
+    worker();
+    return;
+  }
+  std::vector<std::thread> pool;
+  for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
+  for (std::thread& thread : pool) thread.join();
+}
+
+/// Cleans every input with `settings`, `jobs` files at once. The reports
+/// keep the order of the inputs.
+std::vector<FileReport> CleanFiles(const CleanOptions& o, const RunSettings& settings) {
+  const std::vector<std::string> outputs = OutputPaths(o);
+  const std::vector<ExportTarget> exports = ExportTargets(o);
+  const std::vector<std::optional<std::string>> clashes = InputClashes(o, outputs, exports);
   std::vector<std::optional<std::string>> mapRefusals;
   const std::vector<std::string> maps = MapPaths(o, outputs, mapRefusals);
 
   // Each file is cleaned on its own table.
   std::vector<FileReport> reports(o.inputs.size());
-  std::atomic<std::size_t> next{0};
-  auto worker = [&] {
-    for (std::size_t i = next++; i < o.inputs.size(); i = next++) {
-      const std::string& input = o.inputs[i];
-      if (clashes[i]) {
-        reports[i] = Failed(input, *clashes[i]);
-        continue;
-      }
-      try {
-        reports[i] = CleanOne(input, outputs[i], maps[i], exports[i], settings, o);
-        if (reports[i].ok && mapRefusals[i]) reports[i].mapError = *mapRefusals[i];
-      } catch (const std::exception& e) {
-        reports[i] = Failed(input, input + ": " + e.what());
-      }
+  ForEachInput(o.inputs.size(), o.jobs, [&](std::size_t i) {
+    const std::string& input = o.inputs[i];
+    if (clashes[i]) {
+      reports[i] = Failed(input, *clashes[i]);
+      return;
     }
-  };
-  const std::size_t threads =
-      std::min<std::size_t>(static_cast<std::size_t>(o.jobs), o.inputs.size());
-  if (threads <= 1) {
-    worker();
-  } else {
-    std::vector<std::thread> pool;
-    for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
-    for (std::thread& thread : pool) thread.join();
-  }
+    try {
+      reports[i] = CleanOne(input, outputs[i], maps[i], exports[i], settings, o);
+      if (reports[i].ok && mapRefusals[i]) reports[i].mapError = *mapRefusals[i];
+    } catch (const std::exception& e) {
+      reports[i] = Failed(input, input + ": " + e.what());
+    }
+  });
   return reports;
 }
 
-}  // namespace
+/// Prints each report: a summary line to `out` unless quiet, errors to
+/// `err`. Gives the exit status: 1 when any file failed, else 0.
+int PrintReports(const std::vector<FileReport>& reports, const CleanOptions& o, std::ostream& out,
+                 std::ostream& err) {
+  int status = 0;
+  for (const FileReport& report : reports) {
+    if (report.ok) {
+      if (!o.quiet) out << report.line << "\n";
+    } else {
+      err << "tarvik-clean: " << report.line << "\n";
+      status = 1;
+    }
+    if (!report.mapError.empty()) {
+      err << "tarvik-clean: " << report.mapError << "\n";
+      status = 1;
+    }
+  }
+  return status;
+}
 
-int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-  CleanOptions o;
+/// --summary: every input's outcome in one JSON file. False, said on `err`,
+/// when it cannot be written.
+bool WriteSummaryFile(const std::vector<FileReport>& reports, const CleanOptions& o,
+                      std::ostream& err) {
+  if (o.summaryFile.empty()) return true;
+  std::vector<FileSummary> summaries;
+  for (const FileReport& report : reports) summaries.push_back(report.summary);
+  try {
+    WriteFileAtomically(o.summaryFile, SummaryJsonText(summaries));
+  } catch (const std::exception& e) {
+    err << "tarvik-clean: Error Summary File: " << e.what() << "\n";
+    return false;
+  }
+  return true;
+}
+
+/// Reads the command line into `o`. The exit status when the command ends
+/// here: 0 after --help or --version, 2 on a usage error.
+std::optional<int> ParseCleanOptions(int argc, const char* const* argv, CleanOptions& o,
+                                     std::ostream& out, std::ostream& err) {
   CLI::App app{"Cleans yield-monitor Advanced Export files and writes GSLIB files.",
                "tarvik-clean"};
   AddCleanOptions(app, o);
@@ -574,6 +698,14 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
     err << "tarvik-clean: " << *usage << "\n";
     return 2;
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  CleanOptions o;
+  if (const auto status = ParseCleanOptions(argc, argv, o, out, err)) return *status;
 
   int status = 0;
   const std::optional<RunSettings> settings = BuildRunSettings(o, err, status);
@@ -587,28 +719,9 @@ int RunCleanCommand(int argc, const char* const* argv, std::ostream& out, std::o
     std::filesystem::create_directories(o.mapFolder, error);
   }
 
-  std::vector<FileSummary> summaries;
-  for (const FileReport& report : CleanFiles(o, *settings)) {
-    if (report.ok) {
-      if (!o.quiet) out << report.line << "\n";
-    } else {
-      err << "tarvik-clean: " << report.line << "\n";
-      status = 1;
-    }
-    if (!report.mapError.empty()) {
-      err << "tarvik-clean: " << report.mapError << "\n";
-      status = 1;
-    }
-    summaries.push_back(report.summary);
-  }
-  if (!o.summaryFile.empty()) {
-    try {
-      WriteFileAtomically(o.summaryFile, SummaryJsonText(summaries));
-    } catch (const std::exception& e) {
-      err << "tarvik-clean: Error Summary File: " << e.what() << "\n";
-      status = 1;
-    }
-  }
+  const std::vector<FileReport> reports = CleanFiles(o, *settings);
+  status = PrintReports(reports, o, out, err);
+  if (!WriteSummaryFile(reports, o, err)) status = 1;
   return status;
 }
 

@@ -2,6 +2,7 @@
 // RunOutcome, so nothing above the engine sees an exception.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -13,6 +14,12 @@ class RunError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+/// Stops the run at a point: RunError "Point <point>: <reason>", where
+/// `point` is the point's ID or position, as the stage names points.
+[[noreturn]] inline void StopAtPoint(std::int32_t point, const std::string& reason) {
+  throw RunError("Point " + std::to_string(point) + ": " + reason);
+}
 
 /// The output file could not be created, written or put in place. The
 /// message names the path and the reason.

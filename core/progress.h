@@ -22,4 +22,22 @@ class Progress {
 /// A progress sink that ignores everything.
 Progress& NoProgress();
 
+/// One stage's progress: begins on construction and ends when the stage is
+/// left, by a return or by an exception alike.
+class ProgressScope {
+ public:
+  ProgressScope(Progress& progress, std::string_view status, std::int32_t maximum)
+      : progress_(progress) {
+    progress_.Begin(status, maximum);
+  }
+  ~ProgressScope() { progress_.End(); }
+  ProgressScope(const ProgressScope&) = delete;
+  ProgressScope& operator=(const ProgressScope&) = delete;
+
+  void SetValue(std::int32_t value) { progress_.SetValue(value); }
+
+ private:
+  Progress& progress_;
+};
+
 }  // namespace tarvik

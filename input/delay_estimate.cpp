@@ -192,7 +192,7 @@ double Coherence(const std::vector<double>& ranks,
 DelayEstimate EstimateFlowDelay(const std::int32_t& count, const PointTable& table,
                                 Progress& progress) {
   DelayEstimate estimate;
-  progress.Begin("Estimating the flow delay ...", kMaxEstimatedDelay + 2);
+  ProgressScope stage(progress, "Estimating the flow delay ...", kMaxEstimatedDelay + 2);
   const DelayLookup lookup(count, table);
   std::vector<std::int32_t> runFirst;
   std::vector<std::int32_t> runLast;
@@ -258,10 +258,9 @@ DelayEstimate EstimateFlowDelay(const std::int32_t& count, const PointTable& tab
     sources.push_back(from);
     swaths.push_back(swath);
   }
-  progress.SetValue(1);
+  stage.SetValue(1);
   estimate.Points = static_cast<std::int32_t>(samples.size());
   if (samples.size() < 2) {
-    progress.End();
     return estimate;
   }
 
@@ -290,7 +289,6 @@ DelayEstimate EstimateFlowDelay(const std::int32_t& count, const PointTable& tab
   }
   estimate.Pairs = static_cast<std::int32_t>(pairs.size());
   if (pairs.empty()) {
-    progress.End();
     return estimate;
   }
 
@@ -317,9 +315,8 @@ DelayEstimate EstimateFlowDelay(const std::int32_t& count, const PointTable& tab
     for (std::size_t h = 0; h < 2; ++h) {
       halfScores[h].push_back(halves[h].empty() ? 0 : Coherence(ranks, halves[h]));
     }
-    progress.SetValue(d + 2);
+    stage.SetValue(d + 2);
   }
-  progress.End();
 
   const auto best = [](const std::vector<double>& scores) {
     return static_cast<std::int32_t>(std::max_element(scores.begin(), scores.end()) -

@@ -12,10 +12,6 @@ namespace {
 
 constexpr std::int32_t kMaxCounter = std::numeric_limits<std::int16_t>::max();
 
-[[noreturn]] void Fail(std::int32_t position, const std::string& cause) {
-  throw RunError("Point " + std::to_string(position) + ": " + cause);
-}
-
 }  // namespace
 
 void NumberSegments(const std::int32_t& count, PointTable& table) {
@@ -35,19 +31,19 @@ void NumberSegments(const std::int32_t& count, PointTable& table) {
       const std::int64_t step = std::int64_t{point.GPSTime} - std::int64_t{table[i - 1].GPSTime};
       const std::int64_t gap = std::llabs(step);
       if (gap > std::numeric_limits<std::int32_t>::max()) {
-        Fail(i, "the GPS time step from " + std::to_string(table[i - 1].GPSTime) + " to " +
-                    std::to_string(point.GPSTime) + " is beyond the 32-bit range.");
+        StopAtPoint(i, "the GPS time step from " + std::to_string(table[i - 1].GPSTime) + " to " +
+                           std::to_string(point.GPSTime) + " is beyond the 32-bit range.");
       }
       newSegment = gap > kMaxTimeStepInSegment;
     }
 
     if (newSegment) {
-      if (segment == kMaxCounter) Fail(i, "more than 32767 segments.");
+      if (segment == kMaxCounter) StopAtPoint(i, "more than 32767 segments.");
       ++segment;
       pointInSegment = 1;
     } else if (i != 1) {
       if (pointInSegment == kMaxCounter) {
-        Fail(i, "segment " + std::to_string(segment) + " has more than 32767 points.");
+        StopAtPoint(i, "segment " + std::to_string(segment) + " has more than 32767 points.");
       }
       ++pointInSegment;
     }

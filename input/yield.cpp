@@ -13,10 +13,6 @@ constexpr double kInchesPerFoot = 12;
 constexpr double kSquareFeetPerAcre = 43560;
 constexpr double kFullMoisture = 100;
 
-[[noreturn]] void Fail(std::int32_t position, const std::string& cause) {
-  throw RunError("Point " + std::to_string(position) + ": " + cause);
-}
-
 }  // namespace
 
 void ComputeYield(const std::int32_t& count, PointTable& table, const float& targetMoisture,
@@ -32,21 +28,22 @@ void ComputeYield(const std::int32_t& count, PointTable& table, const float& tar
     float yield = 0;
     if (area != 0) {
       if (testWeight == 0) {
-        Fail(i, "the test weight is 0, so the yield is a division by zero.");
+        StopAtPoint(i, "the test weight is 0, so the yield is a division by zero.");
       }
       const double interval = static_cast<float>(point.GPSInterval);
       yield = static_cast<float>((interval * point.GrainFlow) / (area * testWeight));
       if (!std::isfinite(yield)) {
-        Fail(i, "the wet yield is beyond the single-precision range.");
+        StopAtPoint(i, "the wet yield is beyond the single-precision range.");
       }
     }
 
     // Corrected to the crop's standard moisture.
     if (dryShare == 0) {
-      Fail(i, "the standard moisture is 100 %, so the moisture correction is a division by zero.");
+      StopAtPoint(
+          i, "the standard moisture is 100 %, so the moisture correction is a division by zero.");
     }
     yield = static_cast<float>(((kFullMoisture - point.Moisture) * yield) / dryShare);
-    if (!std::isfinite(yield)) Fail(i, "the yield is beyond the single-precision range.");
+    if (!std::isfinite(yield)) StopAtPoint(i, "the yield is beyond the single-precision range.");
     point.Yield = yield;
   }
 }

@@ -67,9 +67,9 @@ std::int32_t Rescaled(std::int32_t coordinate, std::int32_t offset, const YieldP
   const std::int64_t difference = std::int64_t{coordinate} - offset;
   if (difference < std::numeric_limits<std::int32_t>::min() ||
       difference > std::numeric_limits<std::int32_t>::max()) {
-    throw RunError("Point " + std::to_string(point.ID) + ": " + column + " " +
-                   std::to_string(coordinate) + " less the " + offsetName + " " +
-                   std::to_string(offset) + " is beyond the 32-bit range.");
+    StopAtPoint(point.ID, std::string(column) + " " + std::to_string(coordinate) + " less the " +
+                              offsetName + " " + std::to_string(offset) +
+                              " is beyond the 32-bit range.");
   }
   return static_cast<std::int32_t>(difference);
 }

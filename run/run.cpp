@@ -6,33 +6,22 @@
 #include <optional>
 #include <string_view>
 
-#include "checks/colocated.h"
-#include "checks/distribution.h"
-#include "checks/neighbourhood.h"
 #include "checks/ordering.h"
-#include "checks/screening.h"
 #include "core/errors.h"
 #include "core/number_text.h"
 #include "input/advanced_export.h"
 #include "input/blocks.h"
 #include "input/delay.h"
 #include "input/delay_estimate.h"
-#include "input/segments.h"
 #include "input/utm.h"
-#include "input/yield.h"
 #include "input/yield_import.h"
 #include "output/writers.h"
 #include "run/stage_checks.h"
+#include "run/stages.h"
 
 namespace tarvik {
 
 namespace {
-
-constexpr const char* kInvalidInputText = "Invalid Input File";
-constexpr const char* kInvalidInputTitle = "Error Input File";
-constexpr const char* kSettingsTitle = "Error in Settings";
-constexpr const char* kRunErrorTitle = "Run Error";
-constexpr const char* kOutputTitle = "Error Output File";
 
 /// Converts the settings in the order the run uses them; the first failure
 /// gives the message that names the field by its label.
@@ -139,8 +128,8 @@ std::optional<HeaderCodes> ChosenHeaderCodes(InputFormat format, const std::stri
   return codes;
 }
 
-/// Run's steps 1 to 4, shared with the input button's preload: a fresh table,
-/// then the whole file or nothing. The reason when nothing was read. With
+/// The read, shared with the input button's preload: a fresh table, then
+/// the whole file or nothing. The reason when nothing was read. With
 /// the importer, `layout` receives what it detected, and a reason says it.
 std::optional<std::string> ReadInput(std::int32_t& count, PointTable& table,
                                      const std::string& inputFile,
@@ -211,7 +200,7 @@ FieldExtent ConvertCoordinates(const std::int32_t& count, PointTable& table) {
       point.Easting = result.Easting;
       point.Northing = result.Northing;
     } catch (const RunError& error) {
-      throw RunError("Point " + std::to_string(point.ID) + ": " + error.what());
+      StopAtPoint(point.ID, error.what());
     }
     if (point.Easting < extent.MinEasting) extent.MinEasting = point.Easting;
     if (point.Easting > extent.MaxEasting) extent.MaxEasting = point.Easting;
@@ -322,6 +311,24 @@ DelayOutcome ApplyDelays(const std::int32_t& count, PointTable& table, const Con
   return delay;
 }
 
+/// A finished run's message: the layout read, the counts, and the delays used.
+RunOutcome Finished(const RunCounts& counts, DelayOutcome delay, const std::string& layout) {
+  std::string detail = DescribeCounts(counts);
+  if (std::string used = DescribeDelay(delay); !used.empty()) {
+    used[0] = static_cast<char>(used[0] - 'a' + 'A');
+    detail += "\n" + used + ".";
+  }
+  RunOutcome outcome =
+      Message(RunStatus::Finished, "FINISH", "", MessageIcon::Information, std::move(detail));
+  outcome.Counts = counts;
+  if (!layout.empty()) {
+    outcome.Detail = "Read as " + layout + ".\n" + outcome.Detail;
+    outcome.InputLayout = layout;
+  }
+  outcome.Delay = std::move(delay);
+  return outcome;
+}
+
 }  // namespace
 
 RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings& settings,
@@ -347,58 +354,37 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
   RunCounts counts;
   counts.PointsRead = count;
   DelayOutcome delay;
-  bool grouped = false;  // between SortByBlocks and RestoreInputOrder
-  StageChecks checks;    // debug builds only
+  StageState state{count, table, s, progress};
+  StageChecks checks;  // debug builds only
   try {
     // Flows and moistures back where the grain was cut, when asked to.
     delay = ApplyDelays(count, table, s, progress);
     counts.FlowDelayed = delay.FlowDelay > 0;
 
-    // Steps 5 to 9: the derived fields.
-    ComputeYield(count, table, s.TargetMoisture, s.TestWeight);
-    NumberSegments(count, table);
-    FieldExtent extent = ConvertCoordinates(count, table);
-    WidenFieldExtent(extent);
-    AssignBlocks(count, table, extent, s.BufferHalfWidth);
-    checks.After("the derived fields", count, table, true);
-
-    // Step 10: the checks in their fixed order.
-    CheckHeaderStatus(count, table, progress);
-    CheckStartPassDelay(count, table, s.StartPassDelay, progress);
-    CheckEndPassDelay(count, table, s.EndPassDelay, progress);
-    CheckVariableDistribution(count, table, s.SDOutlier, progress);
-    CheckMinimumYield(count, table, s.LowerLimit, progress);
-    CheckMaximumYield(count, table, s.UpperLimit);
-    checks.After("the screening checks", count, table, true);
-    SortByBlocks(count, table);
-    grouped = true;
-    checks.After("the regrouping", count, table, false);
-    CheckNeighbourhood(count, table, counts.HighCounter, counts.LowCounter, s.SearchX, s.SearchY,
-                       s.SearchSD, progress);
-    CheckCoLocatedPoints(count, table, counts.DuplicateCounter, progress);
-    checks.After("the neighbourhood checks", count, table, false);
-    RestoreInputOrder(count, table);
-    grouped = false;
-    checks.After("the restoring of the file order", count, table, true);
-    CheckValidSegments(count, table, s.MinimumPoints);
-    checks.After("the segment check", count, table, true);
+    for (const RunStage& stage : kRunStages) {
+      stage.run(state);
+      if (stage.groupEnd != nullptr) checks.After(stage.groupEnd, count, table, stage.fileOrder);
+    }
+    counts.HighCounter = state.highCounter;
+    counts.LowCounter = state.lowCounter;
+    counts.DuplicateCounter = state.duplicateCounter;
     counts.ByCode = CountCodes(count, table);
 
-    // Step 11: exactly one output file.
+    // Exactly one output file, never over the input.
     if (SameFile(settings.InputFile, settings.OutputFile)) {
       return Message(RunStatus::OutputError, "The output file must not be the input file.",
                      kOutputTitle, MessageIcon::Critical, settings.OutputFile);
     }
-    if (settings.Option3) {
-      WriteBasicOutput(settings.Title, settings.OutputFile, count, table, settings.Check1,
+    if (settings.BasicOutput) {
+      WriteBasicOutput(settings.Title, settings.OutputFile, count, table, settings.Rescale,
                        s.FalseEasting, s.FalseNorthing);
     } else {
-      WriteDetailedOutput(settings.Title, settings.OutputFile, count, table, settings.Check1,
+      WriteDetailedOutput(settings.Title, settings.OutputFile, count, table, settings.Rescale,
                           s.FalseEasting, s.FalseNorthing);
     }
   } catch (const RunError& error) {
     // Whatever stopped the run, the table it leaves is in file order.
-    if (grouped) {
+    if (state.grouped) {
       try {
         RestoreInputOrder(count, table);
       } catch (const RunError&) {
@@ -413,21 +399,7 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
                    MessageIcon::Critical);
   }
 
-  // Step 12.
-  std::string detail = DescribeCounts(counts);
-  if (std::string used = DescribeDelay(delay); !used.empty()) {
-    used[0] = static_cast<char>(used[0] - 'a' + 'A');
-    detail += "\n" + used + ".";
-  }
-  RunOutcome outcome =
-      Message(RunStatus::Finished, "FINISH", "", MessageIcon::Information, std::move(detail));
-  outcome.Counts = counts;
-  if (!layout.empty()) {
-    outcome.Detail = "Read as " + layout + ".\n" + outcome.Detail;
-    outcome.InputLayout = layout;
-  }
-  outcome.Delay = std::move(delay);
-  return outcome;
+  return Finished(counts, std::move(delay), layout);
 }
 
 PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::string& inputFile,
@@ -451,10 +423,13 @@ PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::s
     outcome.Detail = "The moisture or test weight is not a number.";
     return outcome;
   }
+  ConvertedSettings converted;
+  converted.TargetMoisture = *targetMoisture;
+  converted.TestWeight = *testWeight;
+  StageState state{count, table, converted, NoProgress()};
+  state.widenExtent = false;
   try {
-    ComputeYield(count, table, *targetMoisture, *testWeight);
-    NumberSegments(count, table);
-    ConvertCoordinates(count, table);
+    for (const RunStage& stage : PreloadStages()) stage.run(state);
   } catch (const RunError& error) {
     outcome.Detail = error.what();
     return outcome;
@@ -473,27 +448,38 @@ PreloadOutcome PreloadInput(std::int32_t& count, PointTable& table, const std::s
   return outcome;
 }
 
-std::optional<RunSettings> StartupSettings(const CropRecord& crop, const Criteria& criteria) {
+void ApplyCropSettings(const CropRecord& crop, RunSettings& s, char point) {
+  s.MC = FormatGeneral(crop.Moisture, point);
+  s.Density = FormatGeneral(crop.TestWeight, point);
+  s.LowerLimit = FormatGeneral(crop.LowerLimit, point);
+  s.UpperLimit = FormatGeneral(crop.UpperLimit, point);
+}
+
+std::optional<RunSettings> StartupSettings(const CropRecord& crop, const Criteria& criteria,
+                                           char point) {
   RunSettings s;
-  s.MC = FormatGeneral(crop.Moisture);
-  s.Density = FormatGeneral(crop.TestWeight);
-  s.LowerLimit = FormatGeneral(crop.LowerLimit);
-  s.UpperLimit = FormatGeneral(crop.UpperLimit);
-  s.StartPassDelay = FormatGeneral(criteria.StartPassDelay);
-  s.EndPassDelay = FormatGeneral(criteria.EndPassDelay);
-  s.SearchX = FormatGeneral(criteria.SearchX);
-  s.SearchY = FormatGeneral(criteria.SearchY);
-  s.SDOutlier = FormatGeneral(criteria.SDOutlier);
-  s.SearchSD = FormatGeneral(criteria.SearchSD);
-  s.NoPointsforValidSeg = FormatGeneral(criteria.NoPointsforValidSeg);
+  s.DecimalPoint = point;
+  ApplyCropSettings(crop, s, point);
+  s.StartPassDelay = FormatGeneral(criteria.StartPassDelay, point);
+  s.EndPassDelay = FormatGeneral(criteria.EndPassDelay, point);
+  s.SearchX = FormatGeneral(criteria.SearchX, point);
+  s.SearchY = FormatGeneral(criteria.SearchY, point);
+  s.SDOutlier = FormatGeneral(criteria.SDOutlier, point);
+  s.SearchSD = FormatGeneral(criteria.SearchSD, point);
+  s.NoPointsforValidSeg = FormatGeneral(criteria.NoPointsforValidSeg, point);
   // The buffer text is SearchY as a 16-bit whole number, set once at start-up.
-  const auto buffer = ParseInt16(s.SearchY);
+  const auto buffer = ParseInt16(s.SearchY, point);
   if (!buffer) return std::nullopt;
   s.SearchSize = std::to_string(*buffer);
   s.Title = "Project Title?";
   s.InputFile = "Input File";
   s.OutputFile = "Output File";
   return s;
+}
+
+std::string SearchSizeError(const std::string& criteriaPath, const std::string& searchY) {
+  return criteriaPath + ": the search size Y \"" + searchY +
+         "\" is not a whole number from -32768 to 32767.";
 }
 
 std::string DeriveOutputName(const std::string& inputPath) {

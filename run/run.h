@@ -21,7 +21,7 @@ namespace tarvik {
 enum class InputFormat { AdvancedExport, Detect };
 
 /// The settings of one run: the texts of the main form's fields, converted
-/// when the run needs them. Names are those of the form's controls.
+/// when the run needs them. Most names are those of the form's controls.
 struct RunSettings {
   std::string InputFile;            // input file path
   std::string MC;                   // standard moisture content, %
@@ -36,17 +36,17 @@ struct RunSettings {
   std::string SearchY;              // m
   std::string SearchSD;             // standard deviations
   std::string NoPointsforValidSeg;  // points
-  bool Option3 = true;              // "Cleaned Data Only": basic output; else detailed
+  bool BasicOutput = true;          // "Cleaned Data Only"; else detailed
   std::string Title;                // project title, first line of the output
   std::string OutputFile;           // output file path
-  bool Check1 = false;              // "Re-scale Coordinates?"
+  bool Rescale = false;             // "Re-scale Coordinates?"
   std::string FEast = "0";          // false easting, m
   std::string FNorth = "0";         // false northing, m
   char DecimalPoint = '.';          // decimal separator of the texts above
   InputFormat Format = InputFormat::AdvancedExport;  // "Other Yield Export": Detect
-  std::string HeaderCodes;  // Detect only: "HARVEST,UP" codes of the file; empty: detected
-  std::string FlowDelay;            // s, or "auto" to estimate it; empty: no shift
-  std::string MoistureDelay;        // s; empty: no shift
+  std::string HeaderCodes;    // Detect only: "HARVEST,UP" codes of the file; empty: detected
+  std::string FlowDelay;      // s, or "auto" to estimate it; empty: no shift
+  std::string MoistureDelay;  // s; empty: no shift
 };
 
 /// Every setting of a run converted to the type its stage takes.
@@ -75,8 +75,17 @@ struct ConvertedSettings {
 std::optional<std::string> ConvertRunSettings(const RunSettings& settings, ConvertedSettings& out);
 
 /// The fields as the window fills them at start-up from a crop and the
-/// criteria; nothing when SearchY is no 16-bit whole number once rounded.
-std::optional<RunSettings> StartupSettings(const CropRecord& crop, const Criteria& criteria);
+/// criteria, numbers written with `decimalPoint`; nothing when SearchY is no
+/// 16-bit whole number once rounded (SearchSizeError says so).
+std::optional<RunSettings> StartupSettings(const CropRecord& crop, const Criteria& criteria,
+                                           char decimalPoint = '.');
+
+/// The four fields a crop fills: MC, Density, LowerLimit and UpperLimit.
+void ApplyCropSettings(const CropRecord& crop, RunSettings& settings, char decimalPoint = '.');
+
+/// Why StartupSettings gave nothing: the criteria file at `criteriaPath`
+/// holds the SearchY text `searchY`, which is no 16-bit whole number.
+std::string SearchSizeError(const std::string& criteriaPath, const std::string& searchY);
 
 /// Run's coordinate step: Easting and Northing of positions 1..count from
 /// their latitude and longitude, and the extent of the points.
@@ -176,5 +185,12 @@ std::string DeriveOutputName(const std::string& inputPath);
 
 /// The application's title, shown on messages without a title of their own.
 inline constexpr const char* kApplicationTitle = "Tarvik";
+
+// The texts and titles of a run's messages, for every front end.
+inline constexpr const char* kInvalidInputText = "Invalid Input File";
+inline constexpr const char* kInvalidInputTitle = "Error Input File";
+inline constexpr const char* kSettingsTitle = "Error in Settings";
+inline constexpr const char* kRunErrorTitle = "Run Error";
+inline constexpr const char* kOutputTitle = "Error Output File";
 
 }  // namespace tarvik

@@ -104,6 +104,14 @@ TEST_F(CleanCommandTest, TheSettingsMessageOffersACopyOnlyWhenAFileIsMissing) {
   EXPECT_EQ(wrong.status, 1);
   EXPECT_NE(wrong.err.find("criteria.dat:2:"), std::string::npos) << wrong.err;
   EXPECT_EQ(wrong.err.find("To copy them"), std::string::npos) << wrong.err;
+
+  // A SearchY that gives no buffer text is refused in the window's words.
+  std::ofstream(folder / "criteria.dat") << "a,b,c,d,e,f,g\n4,4,20,40000,3,2.5,10\n";
+  const Result searchY = Clean({"--settings", folder.string(), "a.txt"});
+  EXPECT_EQ(searchY.status, 1);
+  EXPECT_EQ(searchY.err, "tarvik-clean: " + (folder / "criteria.dat").string() +
+                             ": the search size Y \"40000\" is not a whole number from -32768 to "
+                             "32767.\n");
 }
 
 TEST_F(CleanCommandTest, VersionIsTheProjectVersion) {

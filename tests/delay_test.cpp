@@ -238,7 +238,7 @@ class DelayRunTest : public ::testing::Test {
     RunSettings s = *StartupSettings({"Corn", 15.5, 350, 1, 56}, {4, 4, 20, 10, 3, 2.5F, 10});
     s.InputFile = input;
     s.OutputFile = (folder_ / "out.txt").string();
-    s.Option3 = !detailed;
+    s.BasicOutput = !detailed;
     s.FlowDelay = flow;
     s.MoistureDelay = moisture;
     outcome = RunPipeline(count_, *table_, s);

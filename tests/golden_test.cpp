@@ -49,7 +49,7 @@ struct Variant {
 
   void ApplyTo(RunSettings& settings) const {
     for (const auto& [field, text] : texts) settings.*field = text;
-    settings.Check1 = rescale;
+    settings.Rescale = rescale;
   }
 };
 
@@ -110,7 +110,7 @@ class GoldenRunTest : public ::testing::Test {
     RunSettings settings = SuppliedSettings();
     settings.InputFile = input.string();
     settings.OutputFile = (folder_ / "out.txt").string();
-    settings.Option3 = false;
+    settings.BasicOutput = false;
     settings.Title = name;
     variant.ApplyTo(settings);
     auto table = std::make_unique<PointTable>();

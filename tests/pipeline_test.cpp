@@ -62,7 +62,7 @@ class PipelineTest : public ::testing::Test {
 TEST_F(PipelineTest, AGeneratedFieldEndsInFileOrderWithOneCodePerPointAndTheSameBytesTwice) {
   const fs::path output = folder_ / "out.txt";
   RunSettings settings = Settings(Generated(3000, 7), output);
-  settings.Option3 = false;  // detailed: every point with its code
+  settings.BasicOutput = false;  // detailed: every point with its code
 
   const RunOutcome first = Run(settings);
   ASSERT_EQ(first.Status, RunStatus::Finished) << first.Text << " " << first.Detail;

@@ -133,7 +133,7 @@ class PropertyTest : public ::testing::Test {
     RunSettings s = *StartupSettings({"Corn", 15.5, 350, 1, 56}, {4, 4, 20, 10, 3, 2.5F, 10});
     s.InputFile = input.string();
     for (const auto& [field, text] : c.texts) s.*field = text;
-    s.Check1 = c.seed % 2 == 0;
+    s.Rescale = c.seed % 2 == 0;
     return s;
   }
 
@@ -141,7 +141,7 @@ class PropertyTest : public ::testing::Test {
   std::string Run(RunSettings settings, const std::string& name, bool detailed,
                   Progress& progress = NoProgress()) {
     settings.OutputFile = (folder_ / name).string();
-    settings.Option3 = !detailed;
+    settings.BasicOutput = !detailed;
     const RunOutcome outcome = RunPipeline(count_, *table_, settings, progress);
     EXPECT_EQ(outcome.Status, RunStatus::Finished) << outcome.Text << " " << outcome.Detail;
     return ReadFile(settings.OutputFile);

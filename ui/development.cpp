@@ -4,7 +4,7 @@
 #include <QGridLayout>
 #include <QPushButton>
 
-#include "ui/development_test.h"
+#include "ui/development_run.h"
 #include "ui/services.h"
 
 namespace tarvik::ui {

@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     return app.exec();
   }
   tarvik::ui::Tarvik form(messages, files, settingsFolder);
-  if (!form.Form_Load()) return 1;
+  if (!form.LoadStartupSettings()) return 1;
   QObject::connect(&form, &tarvik::ui::Tarvik::programEnded, &app, [] { QApplication::exit(0); });
   form.show();
   return app.exec();

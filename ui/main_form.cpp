@@ -42,8 +42,6 @@ constexpr const char* kCaption = "Quenby Yield Data Cleaning Program";
 constexpr const char* kCorn = "Corn";
 constexpr const char* kRefusedMoisture = "Please insert a non-negative value";
 constexpr const char* kSettingsErrorTitle = "Error Settings File";
-constexpr const char* kInvalidInputText = "Invalid Input File";
-constexpr const char* kInvalidInputTitle = "Error Input File";
 constexpr const char* kAutomaticCodes = "Automatic";
 
 QString Text(const std::string& text) {
@@ -181,12 +179,12 @@ void Tarvik::BuildForm() {
     y += 32;
   }
 
-  connect(Command1_, &QPushButton::clicked, this, &Tarvik::Command1_Click);
-  connect(Command4_, &QToolButton::clicked, this, &Tarvik::Command4_Click);
-  connect(Command5_, &QToolButton::clicked, this, &Tarvik::Command5_Click);
-  connect(Command6_, &QPushButton::clicked, this, &Tarvik::Command6_Click);
-  connect(Combo1_, &QComboBox::activated, this, &Tarvik::Combo1_Click);
-  connect(Check1_, &QCheckBox::stateChanged, this, &Tarvik::Check1_Click);
+  connect(Command1_, &QPushButton::clicked, this, &Tarvik::Run);
+  connect(Command4_, &QToolButton::clicked, this, &Tarvik::BrowseInputFile);
+  connect(Command5_, &QToolButton::clicked, this, &Tarvik::BrowseOutputFile);
+  connect(Command6_, &QPushButton::clicked, this, &Tarvik::TestFalseEasting);
+  connect(Combo1_, &QComboBox::activated, this, &Tarvik::ApplyTypedCrop);
+  connect(Check1_, &QCheckBox::stateChanged, this, &Tarvik::EnableFalseOrigin);
   // Combo1's and MC's focus and key events reach eventFilter through the
   // application-wide filter installed by the constructor.
 }
@@ -422,7 +420,7 @@ QWidget* Tarvik::BuildCriteriaPage() {
   return page;
 }
 
-bool Tarvik::Form_Load() {
+bool Tarvik::LoadStartupSettings() {
   // The settings folder is also where the file dialogs open (settingsFolder_).
   const std::string folder = settingsFolder_.toStdString();
   const CropFile crops = ReadCropFile(SettingsFilePath(folder, kCropFileName));
@@ -444,24 +442,21 @@ bool Tarvik::Form_Load() {
   }
   const char point = DecimalPoint();
   const Criteria& c = criteria.values;
-  StartPassDelay_->setText(Text(FormatGeneral(c.StartPassDelay, point)));
-  EndPassDelay_->setText(Text(FormatGeneral(c.EndPassDelay, point)));
-  SearchX_->setText(Text(FormatGeneral(c.SearchX, point)));
-  SearchY_->setText(Text(FormatGeneral(c.SearchY, point)));
-  SDOutlier_->setText(Text(FormatGeneral(c.SDOutlier, point)));
-  SearchSD_->setText(Text(FormatGeneral(c.SearchSD, point)));
-  NoPointsforValidSeg_->setText(Text(FormatGeneral(c.NoPointsforValidSeg, point)));
-
-  SetFormDefaults();
-
-  // SearchSize is taken from SearchY here only; later edits of SearchY leave it.
-  const auto searchSize = ParseInt16(SearchY_->text().toStdString(), point);
-  if (!searchSize) {
-    ShowSettingsError(criteriaPath + ": the search size Y \"" + SearchY_->text().toStdString() +
-                      "\" is not a whole number from -32768 to 32767.");
+  const auto startup = StartupSettings(CropRecord{}, c, point);
+  if (!startup) {
+    ShowSettingsError(SearchSizeError(criteriaPath, FormatGeneral(c.SearchY, point)));
     return false;
   }
-  SearchSize_->setText(QString::number(*searchSize));
+  StartPassDelay_->setText(Text(startup->StartPassDelay));
+  EndPassDelay_->setText(Text(startup->EndPassDelay));
+  SearchX_->setText(Text(startup->SearchX));
+  SearchY_->setText(Text(startup->SearchY));
+  SDOutlier_->setText(Text(startup->SDOutlier));
+  SearchSD_->setText(Text(startup->SearchSD));
+  NoPointsforValidSeg_->setText(Text(startup->NoPointsforValidSeg));
+  SetFormDefaults();
+  // SearchSize is taken from SearchY here only; later edits of SearchY leave it.
+  SearchSize_->setText(Text(startup->SearchSize));
   repaint();
   return true;
 }
@@ -476,11 +471,12 @@ void Tarvik::SetFormDefaults() {
 }
 
 void Tarvik::ApplyCrop(const CropRecord& crop) {
-  const char point = DecimalPoint();
-  MC_->setText(Text(FormatGeneral(crop.Moisture, point)));
-  UpperLimit_->setText(Text(FormatGeneral(crop.UpperLimit, point)));
-  LowerLimit_->setText(Text(FormatGeneral(crop.LowerLimit, point)));
-  Density_->setText(Text(FormatGeneral(crop.TestWeight, point)));
+  RunSettings texts;
+  ApplyCropSettings(crop, texts, DecimalPoint());
+  MC_->setText(Text(texts.MC));
+  UpperLimit_->setText(Text(texts.UpperLimit));
+  LowerLimit_->setText(Text(texts.LowerLimit));
+  Density_->setText(Text(texts.Density));
 }
 
 void Tarvik::ShowSettingsError(const std::string& problem) {
@@ -500,11 +496,7 @@ void Tarvik::ShowSettingsError(const std::string& problem) {
       this, {text, QString::fromLatin1(kSettingsErrorTitle), MessageIcon::Critical, QString()});
 }
 
-void Tarvik::Combo1_Click() {
-  Combo1_LostFocus();
-}
-
-void Tarvik::Combo1_LostFocus() {
+void Tarvik::ApplyTypedCrop() {
   const CropFile crops =
       ReadCropFile(SettingsFilePath(settingsFolder_.toStdString(), kCropFileName));
   if (!crops.ok) {
@@ -517,7 +509,7 @@ void Tarvik::Combo1_LostFocus() {
   repaint();
 }
 
-void Tarvik::Check1_Click() {
+void Tarvik::EnableFalseOrigin() {
   const std::initializer_list<QWidget*> group = {OutputCoordinates_, lblFEast_, FEast_, lblFNorth_,
                                                  FNorth_};
   for (QWidget* widget : group) widget->setEnabled(true);
@@ -526,17 +518,11 @@ void Tarvik::Check1_Click() {
   }
 }
 
-void Tarvik::MC_Validate(bool& cancel) {
-  if (MoistureAccepted()) return;
-  cancel = true;
+bool Tarvik::ValidateMoisture() {
+  if (MoistureAccepted()) return true;
   messages_.Show(this, WithApplicationTitle({QString::fromLatin1(kRefusedMoisture), QString(),
                                              MessageIcon::Information, QString()}));
-}
-
-bool Tarvik::MoistureMayLeave() {
-  bool cancel = false;
-  MC_Validate(cancel);
-  return !cancel;
+  return false;
 }
 
 RunSettings Tarvik::CurrentSettings() const {
@@ -554,10 +540,10 @@ RunSettings Tarvik::CurrentSettings() const {
   s.SearchY = SearchY_->text().toStdString();
   s.SearchSD = SearchSD_->text().toStdString();
   s.NoPointsforValidSeg = NoPointsforValidSeg_->text().toStdString();
-  s.Option3 = Option3_->isChecked();
+  s.BasicOutput = Option3_->isChecked();
   s.Title = Title_->text().toStdString();
   s.OutputFile = OutputFile_->text().toStdString();
-  s.Check1 = Check1_->checkState() != Qt::Unchecked;
+  s.Rescale = Check1_->checkState() != Qt::Unchecked;
   s.FEast = FEast_->text().toStdString();
   s.FNorth = FNorth_->text().toStdString();
   s.DecimalPoint = DecimalPoint();
@@ -570,11 +556,11 @@ RunSettings Tarvik::CurrentSettings() const {
   return s;
 }
 
-void Tarvik::Command1_Click() {
+void Tarvik::Run() {
   // A click that reaches Run without moving the focus (its access key) still
   // has to pass the moisture check, and the field it leaves has its say
   // (a crop typed into Combo1 applies) before the run reads the fields.
-  if (QApplication::focusWidget() == MC_ && !MoistureMayLeave()) return;
+  if (QApplication::focusWidget() == MC_ && !ValidateMoisture()) return;
   if (QApplication::focusWidget() != Command1_) Command1_->setFocus(Qt::ShortcutFocusReason);
   RunOutcome outcome;
   try {
@@ -584,11 +570,9 @@ void Tarvik::Command1_Click() {
     // Nothing may escape into the event loop: report it as a run error.
     outcome.Status = RunStatus::RunError;
     outcome.Text = error.what();
-    outcome.Title = "Run Error";
+    outcome.Title = kRunErrorTitle;
     outcome.Icon = MessageIcon::Critical;
   }
-  // A stage that stopped with an error has not hidden its progress.
-  if (ProgressBar1_->isVisible() || Label2_->isVisible()) End();
   messages_.Show(this, FromOutcome(outcome.Text, outcome.Title, outcome.Icon, outcome.Detail));
   ShowResults(outcome);
 }
@@ -603,7 +587,7 @@ void Tarvik::ShowResults(const RunOutcome& outcome) {
   results_->ShowRun(count_, *table_, CurrentSettings(), outcome.Delay);
 }
 
-void Tarvik::Command4_Click() {
+void Tarvik::BrowseInputFile() {
   const auto chosen = files_.OpenFileName(this, settingsFolder_);
   if (!chosen) return InputRecovery();
   InputFile_->setText(*chosen);
@@ -615,8 +599,8 @@ void Tarvik::Command4_Click() {
   if (Option2_->isChecked() && !ChosenHeaderCodes().isEmpty() &&
       !ParseHeaderCodes(ChosenHeaderCodes().toStdString())) {
     // Run says the same about these codes; the file cannot be read without them.
-    messages_.Show(this, FromOutcome(kHeaderCodesError, "Error in Settings", MessageIcon::Critical,
-                                     std::string()));
+    messages_.Show(
+        this, FromOutcome(kHeaderCodesError, kSettingsTitle, MessageIcon::Critical, std::string()));
     return InputRecovery();
   }
   PreloadOutcome preload;
@@ -653,7 +637,7 @@ void Tarvik::InputRecovery() {
   OutputFile_->clear();
 }
 
-void Tarvik::Command5_Click() {
+void Tarvik::BrowseOutputFile() {
   const auto chosen = files_.SaveFileName(this, settingsFolder_);
   if (!chosen) return OutputRecovery();
   OutputFile_->setText(*chosen);
@@ -671,7 +655,7 @@ void Tarvik::OutputRecovery() {
   repaint();
 }
 
-void Tarvik::Command6_Click() {
+void Tarvik::TestFalseEasting() {
   if (!ParseDecimal(FEast_->text().toStdString(), DecimalPoint())) emit programEnded();
 }
 
@@ -711,7 +695,7 @@ bool Tarvik::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
       if (watched == MC_) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && !MoistureMayLeave()) return true;
+        if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && !ValidateMoisture()) return true;
       }
       break;
     case QEvent::FocusOut: {
@@ -719,7 +703,7 @@ bool Tarvik::eventFilter(QObject* watched, QEvent* event) {
       if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) break;
       if (watched == Combo1_) {
         // Taken on the way out of MC and given back: the box was never left.
-        if (!returningToMoisture_) Combo1_LostFocus();
+        if (!returningToMoisture_) ApplyTypedCrop();
       } else if (watched == MC_ && !MoistureAccepted()) {
         // A click moves the focus before the press arrives; the press is
         // then refused below. Any other way out is caught once the event
@@ -778,8 +762,7 @@ bool Tarvik::MoistureAccepted() const {
 void Tarvik::ReturnToMoisture() {
   if (!moistureLeft_) return;
   moistureLeft_ = false;
-  bool cancel = false;
-  MC_Validate(cancel);
+  ValidateMoisture();
   returningToMoisture_ = true;
   SSTab1_->setCurrentWidget(MC_->parentWidget());
   MC_->setFocus(Qt::OtherFocusReason);

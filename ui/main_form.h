@@ -8,8 +8,8 @@
 
 #include "core/point_table.h"
 #include "core/progress.h"
-#include "run/run.h"
 #include "core/settings_files.h"
+#include "run/run.h"
 
 class QCheckBox;
 class QComboBox;
@@ -47,23 +47,12 @@ class Tarvik : public QWidget, public Progress {
 
   /// Start-up: crop list and "Corn", the criteria, the defaults, SearchSize.
   /// False when a settings file cannot be used; the message has been shown.
-  bool Form_Load();
+  bool LoadStartupSettings();
   void SetFormDefaults();
 
-  void Combo1_Click();
-  /// Applies the crop named by the box's text from a fresh reading of crop.dat.
-  void Combo1_LostFocus();
-  void Check1_Click();
-  /// Sets `cancel` and says so when MC's text is not a non-negative number.
-  void MC_Validate(bool& cancel);
-  /// The Run button.
-  void Command1_Click();
-  /// The input file's browse button: choose, derive the output name, preload.
-  void Command4_Click();
-  /// The output file's browse button.
-  void Command5_Click();
-  /// The hidden "Test" button: ends the program when FEast is not a number.
-  void Command6_Click();
+  /// Command1, the Run button: runs on the fields' texts and shows the
+  /// outcome, then the results of a finished run.
+  void Run();
 
   // The progress display.
   void Begin(std::string_view status, std::int32_t maximum) override;
@@ -82,7 +71,7 @@ class Tarvik : public QWidget, public Progress {
   ResultsWindow* Results() const { return results_; }
 
  signals:
-  /// Command6 asks for the program to end.
+  /// The hidden "Test" button asks for the program to end.
   void programEnded();
 
  protected:
@@ -100,8 +89,24 @@ class Tarvik : public QWidget, public Progress {
   QString ChosenHeaderCodes() const;
   void ApplyCrop(const CropRecord& crop);
   void ShowSettingsError(const std::string& problem);
-  /// MC_Validate for a move of the focus out of MC; true when it may leave.
-  bool MoistureMayLeave();
+
+  /// Combo1, on a choice from its list and when the focus leaves it: applies
+  /// the crop named by the box's text from a fresh reading of crop.dat.
+  void ApplyTypedCrop();
+  /// Check1, "Re-scale Coordinates?": enables the false origin's fields
+  /// while it is ticked.
+  void EnableFalseOrigin();
+  /// Command4, the input file's browse button: choose, derive the output
+  /// name, preload the false origin.
+  void BrowseInputFile();
+  /// Command5, the output file's browse button.
+  void BrowseOutputFile();
+  /// Command6, the hidden "Test" button: ends the program when FEast is not
+  /// a number.
+  void TestFalseEasting();
+  /// MC, when the focus would leave it: true when its text is a
+  /// non-negative number; else says so and gives false.
+  bool ValidateMoisture();
   /// Whether MC's text is a non-negative number.
   bool MoistureAccepted() const;
   /// Whether `watched` is a box or field of the form, or inside one, that

@@ -24,7 +24,7 @@ QStringList ScreenshotFileNames() {
 int SaveScreenshots(MessageService& messages, FileDialogService& files,
                     const QString& settingsFolder, const QString& folder) {
   Tarvik form(messages, files, settingsFolder);
-  if (!form.Form_Load()) return 1;
+  if (!form.LoadStartupSettings()) return 1;
   const QDir dir(folder);
   if (!dir.mkpath(QStringLiteral("."))) {
     messages.Show(nullptr,
@@ -58,7 +58,7 @@ int SaveScreenshots(MessageService& messages, FileDialogService& files,
   form.findChild<QLineEdit*>(QStringLiteral("InputFile"))->setText(sample);
   form.findChild<QLineEdit*>(QStringLiteral("OutputFile"))
       ->setText(work.filePath(QFileInfo(sample).completeBaseName() + QStringLiteral("out.txt")));
-  form.Command1_Click();
+  form.Run();
   form.hide();
   if (form.Results() == nullptr) return 1;  // the run's message says why
   if (!save(*form.Results(), names[5])) return 1;

@@ -108,9 +108,9 @@ class FormHarness {
 
   QString Path(const QString& name) const { return dir.filePath(name); }
 
-  /// Form_Load, then shows the form and gives it the focus.
+  /// LoadStartupSettings, then shows the form and gives it the focus.
   bool Start() {
-    if (!form->Form_Load()) return false;
+    if (!form->LoadStartupSettings()) return false;
     form->show();
     form->activateWindow();
     return QTest::qWaitForWindowActive(form.get());

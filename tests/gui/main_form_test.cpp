@@ -142,7 +142,7 @@ class MainFormTest : public QObject {
       FormHarness h;
       if (c.contents.isEmpty()) QVERIFY(QFile::remove(h.Path(c.file)));
       if (!c.contents.isEmpty()) WriteFile(h.Path(c.file), c.contents);
-      QVERIFY(!h.form->Form_Load());
+      QVERIFY(!h.form->LoadStartupSettings());
       QCOMPARE(h.messages.shown.size(), 1u);
       QVERIFY2(IsSettingsError(h, h.messages.shown[0], h.Path(c.file) + c.problem),
                qPrintable(h.messages.shown[0].text));

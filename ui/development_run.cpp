@@ -1,4 +1,4 @@
-#include "ui/development_test.h"
+#include "ui/development_run.h"
 
 #include <fstream>
 #include <vector>
