@@ -18,12 +18,14 @@
 #include "core/point_table.h"
 #include "output/number_format.h"
 #include "output/writers.h"
+#include "support/errors.h"
 #include "support/files.h"
 
 namespace tarvik {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ErrorText;
 using testing::FolderNames;
 using testing::ReadFile;
 
@@ -210,17 +212,6 @@ TEST(Output, LineBreaksInTheTitleOrLoadNumberCannotSplitALine) {
   ASSERT_EQ(lines.size(), 18u);
   EXPECT_EQ(lines[0], "a b");
   EXPECT_NE(lines[13].find(" 'L  2' "), std::string::npos);
-}
-
-/// The message of the `Error` that `action` throws.
-template <typename Error, typename Action>
-std::string ErrorText(Action action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.what();
-  }
-  return "nothing thrown";
 }
 
 TEST(Output, ACoordinateBeyond32BitsStopsTheRunNamingThePoint) {
