@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -37,15 +43,17 @@ inline std::vector<std::string> FolderNames(const std::filesystem::path& folder)
   return names;
 }
 
-/// An empty folder "tarvik-<area>-<test name>" in the temporary folder for
-/// the running test, removed with all it holds when this goes. It is its
-/// path, so `folder / "name"` names a file in it.
+/// An empty folder "tarvik-<area>-<test name>-<process>" in the temporary
+/// folder for the running test, removed with all it holds when this goes;
+/// the process number keeps suites run at once from different builds apart.
+/// It is its path, so `folder / "name"` names a file in it.
 class TestFolder : public std::filesystem::path {
  public:
   explicit TestFolder(const std::string& area)
       : path(std::filesystem::temp_directory_path() /
              ("tarvik-" + area + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+              ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+              std::to_string(ProcessNumber()))) {
     std::filesystem::remove_all(*this);
     std::filesystem::create_directories(*this);
   }
@@ -55,6 +63,15 @@ class TestFolder : public std::filesystem::path {
   }
   TestFolder(const TestFolder&) = delete;
   TestFolder& operator=(const TestFolder&) = delete;
+
+ private:
+  static int ProcessNumber() {
+#ifdef _WIN32
+    return ::_getpid();
+#else
+    return static_cast<int>(::getpid());
+#endif
+  }
 };
 
 }  // namespace tarvik::testing
