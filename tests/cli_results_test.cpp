@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/clean_command.h"
+#include "support/files.h"
 #include "tools/fieldsim.h"
 
 namespace tarvik {
@@ -16,17 +17,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using testing::ReadFile;
+using testing::TestFolder;
+using testing::WriteFile;
 
 class CleanResultsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = fs::temp_directory_path() / (std::string("tarvik-results-") + info->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   int Clean(std::vector<std::string> args) {
     args.insert(args.begin(),
                 {"tarvik-clean", "--settings", std::string(TARVIK_SOURCE_DIR) + "/settings"});
@@ -38,9 +34,8 @@ class CleanResultsTest : public ::testing::Test {
   }
 
   std::string Write(const std::string& name, const std::string& text) {
-    const fs::path path = folder_ / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
+    WriteFile(folder_ / name, text);
+    return (folder_ / name).string();
   }
 
   std::string Field(const std::string& name, std::int32_t points) {
@@ -50,16 +45,9 @@ class CleanResultsTest : public ::testing::Test {
     return Write(name, SimulateField(options));
   }
 
-  static std::string Read(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream buffer;
-    buffer << file.rdbuf();
-    return buffer.str();
-  }
-
   /// Width and height from a PNG file's header; 0 x 0 when it is none.
   static std::pair<int, int> PngSize(const fs::path& path) {
-    const std::string bytes = Read(path);
+    const std::string bytes = ReadFile(path);
     if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
     const auto number = [&](std::size_t at) {
       int n = 0;
@@ -69,7 +57,7 @@ class CleanResultsTest : public ::testing::Test {
     return {number(16), number(20)};
   }
 
-  fs::path folder_;
+  TestFolder folder_{"results"};
   std::ostringstream out_, err_;
 };
 
@@ -79,7 +67,7 @@ TEST_F(CleanResultsTest, SummaryFileHoldsACleanedAndARefusedFile) {
   const fs::path summary = folder_ / "summary.json";
   EXPECT_EQ(Clean({"--summary", summary.string(), good, bad}), 1);
 
-  const json j = json::parse(Read(summary));
+  const json j = json::parse(ReadFile(summary));
   ASSERT_EQ(j["files"].size(), 2u);
   const json& cleaned = j["files"][0];
   EXPECT_EQ(cleaned["input"], good);
@@ -96,7 +84,7 @@ TEST_F(CleanResultsTest, SummaryFileHoldsACleanedAndARefusedFile) {
   EXPECT_EQ(removed, s["points"]["removed"]);
   EXPECT_EQ(retained + removed, 400);
   // The file's rows are the retained points: the title, 4, four names, then one per point.
-  const std::string output = Read(folder_ / "goodout.txt");
+  const std::string output = ReadFile(folder_ / "goodout.txt");
   EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 6 + retained);
   EXPECT_EQ(s["yield_bu_per_acre"]["retained"]["count"], retained);
   EXPECT_EQ(s["settings"]["standard_moisture_percent"], 15.5);
@@ -139,16 +127,16 @@ TEST_F(CleanResultsTest, MapsNeverReplaceOtherFiles) {
   EXPECT_NE(err_.str().find("is already the map of " + field), std::string::npos) << err_.str();
 
   // A map named like the input: refused, the input unchanged.
-  const std::string before = Read(field);
+  const std::string before = ReadFile(field);
   EXPECT_EQ(Clean({"--map", field, field}), 1);
-  EXPECT_EQ(Read(field), before);
+  EXPECT_EQ(ReadFile(field), before);
   EXPECT_NE(err_.str().find("is already the input"), std::string::npos) << err_.str();
 
   EXPECT_EQ(Clean({"--map", "m.png", field, twin}), 2);
   EXPECT_EQ(Clean({"--summary", field, field}), 2);
   EXPECT_EQ(Clean({"--summary", (folder_ / "fieldout.txt").string(), field}), 2);
   EXPECT_NE(err_.str().find("--summary names the output of " + field), std::string::npos);
-  EXPECT_EQ(Read(field), before);
+  EXPECT_EQ(ReadFile(field), before);
 }
 
 }  // namespace

@@ -6,61 +6,33 @@
 #include <sstream>
 #include <vector>
 
-#include "cli/clean_command.h"
+#include "support/clean_command.h"
+#include "support/files.h"
 #include "tools/fieldsim.h"
 
 namespace tarvik {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Result {
-  int status = 0;
-  std::string out;
-  std::string err;
-};
-
-Result Clean(std::vector<std::string> args) {
-  args.insert(args.begin(), "tarvik-clean");
-  std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::ostringstream out;
-  std::ostringstream err;
-  Result r;
-  r.status = RunCleanCommand(static_cast<int>(argv.size()), argv.data(), out, err);
-  r.out = out.str();
-  r.err = err.str();
-  return r;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  return buffer.str();
-}
+using testing::Clean;
+using testing::ReadFile;
+using testing::Result;
+using testing::TestFolder;
+using testing::WriteFile;
 
 class CleanCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = fs::temp_directory_path() / (std::string("tarvik-cli-") + info->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    settings_ = std::string(TARVIK_SOURCE_DIR) + "/settings";
-  }
-  void TearDown() override { fs::remove_all(folder_); }
+  void SetUp() override { settings_ = std::string(TARVIK_SOURCE_DIR) + "/settings"; }
 
   std::string Field(const std::string& name, std::int32_t points, std::uint64_t seed) {
     FieldSimOptions options;
     options.Points = points;
     options.Seed = seed;
-    const fs::path path = folder_ / name;
-    std::ofstream(path, std::ios::binary) << SimulateField(options);
-    return path.string();
+    WriteFile(folder_ / name, SimulateField(options));
+    return (folder_ / name).string();
   }
 
-  fs::path folder_;
+  TestFolder folder_{"cli"};
   std::string settings_;
 };
 

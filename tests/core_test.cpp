@@ -1,4 +1,4 @@
-// Text <-> number conversions, the settings files and the run's early exits.
+// Text <-> number conversions, the settings files and the development records.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,8 +10,8 @@
 
 #include "core/development_records.h"
 #include "core/number_text.h"
-#include "run/run.h"
 #include "core/settings_files.h"
+#include "support/files.h"
 
 namespace tarvik {
 namespace {
@@ -112,14 +112,13 @@ TEST(SettingsFiles, CriteriaTakeTheFirstSevenValuesOverAnyLines) {
 }
 
 TEST(SettingsFiles, MissingFilesAndFoldersAreRefusedWithTheirPath) {
-  const auto folder = std::filesystem::temp_directory_path() / "tarvik-core-test";
+  const testing::TestFolder folder("core");
   std::filesystem::create_directories(folder / "crop.dat");
   const CropFile missing = ReadCropFile((folder / "none.dat").string());
   EXPECT_NE(missing.error.find("none.dat: cannot be opened"), std::string::npos) << missing.error;
   const CropFile directory = ReadCropFile((folder / "crop.dat").string());
   EXPECT_NE(directory.error.find("is a folder"), std::string::npos) << directory.error;
   EXPECT_FALSE(missing.ok || directory.ok);
-  std::filesystem::remove_all(folder);
 }
 
 #ifndef _WIN32
@@ -192,65 +191,6 @@ TEST(DevelopmentRecords, ReadsWholeFilesAndKeepsThePointsOfARefusedOne) {
   EXPECT_EQ(ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n0,2\n", "t.txt", points),
             "t.txt: the file ends inside record 2, after 2 of its 9 items.");
   EXPECT_EQ(points, before);
-}
-
-TEST(RunPipeline, StartUpTextsComeFromTheCropAndTheCriteria) {
-  CropRecord corn{"Corn", 15.5, 300, 0, 56};
-  Criteria criteria{4, 4, 20, 10.5F, 3, 2.5F, 10};
-  const auto ten = StartupSettings(corn, criteria);
-  ASSERT_TRUE(ten.has_value());
-  EXPECT_EQ(ten->MC, "15.5");
-  EXPECT_EQ(ten->UpperLimit, "300");
-  EXPECT_EQ(ten->SearchY, "10.5");
-  EXPECT_EQ(ten->SearchSize, "10");  // half to even
-  EXPECT_EQ(ten->Title, "Project Title?");
-  criteria.SearchY = 11.5F;
-  EXPECT_EQ(StartupSettings(corn, criteria)->SearchSize, "12");
-  criteria.SearchY = 40000;
-  EXPECT_FALSE(StartupSettings(corn, criteria).has_value());
-
-  ConvertedSettings values;
-  ASSERT_EQ(ConvertRunSettings(*ten, values), std::nullopt);
-  EXPECT_EQ(values.BufferHalfWidth, 2);  // 10 / 4 = 2.5 rounds to 2
-  EXPECT_EQ(values.SearchSD, 2.5F);
-  RunSettings other = *ten;
-  other.SearchSize = "14";
-  ASSERT_EQ(ConvertRunSettings(other, values), std::nullopt);
-  EXPECT_EQ(values.BufferHalfWidth, 4);  // 3.5 rounds to 4
-
-  // The buffer text's range is that of its quarter, rounded half to even.
-  const std::pair<const char*, bool> buffers[] = {
-      {"-131074", true}, {"131069.9", true}, {"-131074.1", false}, {"131070", false}, {"", false}};
-  for (const auto& [text, ok] : buffers) {
-    other.SearchSize = text;
-    EXPECT_EQ(
-        ConvertRunSettings(other, values),
-        ok ? std::nullopt
-           : std::optional<std::string>("Search Size must be a number from -131074 to 131069."))
-        << text;
-  }
-}
-
-TEST(RunPipeline, OutputNamesAreDerivedFromTheInputPath) {
-  const std::pair<const char*, const char*> names[] = {
-      {"C:\\data\\field12.txt", "C:\\data\\field12out.txt"},
-      {"C:\\data\\a.txt", "C:\\data\\aout.txt"},
-      {"Input File", "Input out.txt"},
-      {"abcd", "out.txt"},
-      {"abc", ""},
-      {"/d/\xC3\xA9t\xC3\xA9.\xC3\xA9tx", "/d/\xC3\xA9t\xC3\xA9out.txt"}};
-  for (const auto& [input, output] : names) EXPECT_EQ(DeriveOutputName(input), output) << input;
-}
-
-TEST(RunPipeline, AFinishedRunDescribesWhatEachRuleRemoved) {
-  RunCounts counts;
-  counts.PointsRead = 8;
-  counts.ByCode = {5, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
-  EXPECT_EQ(DescribeCounts(counts),
-            "8 points read, 5 retained (62.5 %).\n"
-            "Code 1 (header up): 2 removed\n"
-            "Code 12 (co-located): 1 removed");
-  EXPECT_EQ(DescribeCounts(RunCounts{}), "0 points read, 0 retained (0.0 %).");
 }
 
 }  // namespace

@@ -16,10 +16,14 @@
 #include "input/advanced_export.h"
 #include "input/delay_estimate.h"
 #include "run/run.h"
+#include "support/files.h"
 #include "tools/fieldsim.h"
 
 namespace tarvik {
 namespace {
+
+using testing::ReadFile;
+using testing::WriteFile;
 
 /// Points logged at `times`, in file order: flow 10 + position, moisture 20 + position.
 std::unique_ptr<PointTable> Logged(const std::vector<std::int32_t>& times, std::int32_t& count) {
@@ -212,25 +216,9 @@ TEST(EstimateFlowDelay, AFieldWithoutAYieldPatternHasNoClearDelay) {
 /// Whole runs with and without a delay, on the bundled sample and generated fields.
 class DelayRunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              (std::string("tarvik-delay-") +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
   std::string Write(const std::string& name, const std::string& text) const {
-    const auto path = (folder_ / name).string();
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    WriteFile(folder_ / name, text);
+    return (folder_ / name).string();
   }
   /// Runs `input` with the delay texts; the output file's bytes.
   std::string Run(const std::string& input, const std::string& flow, const std::string& moisture,
@@ -243,10 +231,10 @@ class DelayRunTest : public ::testing::Test {
     s.MoistureDelay = moisture;
     outcome = RunPipeline(count_, *table_, s);
     EXPECT_EQ(outcome.Status, RunStatus::Finished) << outcome.Text;
-    return Read(s.OutputFile);
+    return ReadFile(s.OutputFile);
   }
 
-  std::filesystem::path folder_;
+  testing::TestFolder folder_{"delay"};
   std::unique_ptr<PointTable> table_ = std::make_unique<PointTable>();
   std::int32_t count_ = 0;
 };

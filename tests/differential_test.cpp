@@ -19,12 +19,14 @@
 #include "core/removal_codes.h"
 #include "reference/prepared_field.h"
 #include "reference/reference_checks.h"
+#include "support/generated_fields.h"
 #include "support/recording_progress.h"
 #include "tools/fieldsim.h"
 
 namespace tarvik {
 namespace {
 
+using testing::Options;
 using testing::RecordingProgress;
 
 /// Window and band of one comparison.
@@ -155,16 +157,6 @@ Field Prepare(const FieldSimOptions& options, std::int16_t bufferHalfWidth) {
       reference::PrepareField(SimulateField(options), values, *field.table, field.count);
   EXPECT_EQ(problem, "") << field.name;
   return field;
-}
-
-FieldSimOptions Options(std::uint64_t seed, std::int32_t points, double passLength = 0,
-                        std::int16_t swath = 360) {
-  FieldSimOptions options;
-  options.Seed = seed;
-  options.Points = points;
-  options.PassLength = passLength;
-  options.Swath = swath;
-  return options;
 }
 
 /// Turns every position by `degrees` about the field's first point, so that

@@ -15,6 +15,7 @@
 #include "cli/clean_command.h"
 #include "core/removal_codes.h"
 #include "export/field_export.h"
+#include "support/files.h"
 
 namespace tarvik {
 namespace {
@@ -63,25 +64,11 @@ std::int32_t SmallTable(PointTable& table) {
   return 3;
 }
 
+/// The test's folder, naming its files as texts.
 struct Folder {
-  Folder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path = fs::temp_directory_path() / (std::string("tarvik-export-") + info->name());
-    fs::remove_all(path);
-    fs::create_directories(path);
-  }
-  ~Folder() { fs::remove_all(path); }
   std::string operator/(const std::string& name) const { return (path / name).string(); }
-  /// Names in the folder, sorted.
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  fs::path path;
+  std::vector<std::string> Names() const { return testing::FolderNames(path); }
+  testing::TestFolder path{"export"};
 };
 
 GDALDatasetUniquePtr Open(const std::string& path) {

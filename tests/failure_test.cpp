@@ -22,23 +22,16 @@
 #include "core/errors.h"
 #include "output/temporary_files.h"
 #include "output/writers.h"
+#include "support/files.h"
 #include "tools/fieldsim.h"
 
 namespace tarvik {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  return buffer.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& contents) {
-  std::ofstream(path, std::ios::binary) << contents;
-}
+using testing::ReadFile;
+using testing::TestFolder;
+using testing::WriteFile;
 
 /// Names in `folder` (and its subfolders) of temporary files left behind.
 std::vector<std::string> Leftovers(const fs::path& folder) {
@@ -112,9 +105,6 @@ pid_t StartClean(const std::vector<std::string>& args, const fs::path& logs,
 class FailureTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = fs::temp_directory_path() / (std::string("tarvik-failure-") + info->name());
-    fs::remove_all(folder_);
     fs::create_directories(folder_ / "logs");
     // Readable by the unprivileged user some tests run as.
     fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -127,7 +117,6 @@ class FailureTest : public ::testing::Test {
     for (const auto& entry : fs::recursive_directory_iterator(folder_, error)) {
       if (entry.is_directory()) fs::permissions(entry.path(), fs::perms::all, error);
     }
-    fs::remove_all(folder_, error);
   }
 
   std::string Field(const std::string& name, std::int32_t points = 3000, std::uint64_t seed = 4) {
@@ -159,7 +148,7 @@ class FailureTest : public ::testing::Test {
     EXPECT_EQ(Leftovers(folder_), std::vector<std::string>{});
   }
 
-  fs::path folder_;
+  TestFolder folder_{"failure"};
   std::string settings_;
 };
 

@@ -10,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "support/generated_fields.h"
+
 namespace tarvik {
 namespace {
 
 using Record = std::vector<std::string>;
+using testing::Options;
 
 /// Lines split at CR LF; fails the test on a bare CR or LF.
 std::vector<std::string> Lines(const std::string& text) {
@@ -50,13 +53,6 @@ std::string Unquoted(const std::string& item) {
   EXPECT_EQ(item.front(), '"') << item;
   EXPECT_EQ(item.back(), '"') << item;
   return item.substr(1, item.size() - 2);
-}
-
-FieldSimOptions Options(std::uint64_t seed, std::int32_t points) {
-  FieldSimOptions options;
-  options.Seed = seed;
-  options.Points = points;
-  return options;
 }
 
 /// FNV-1a: a fixed fingerprint of the simulated bytes.

@@ -16,19 +16,16 @@
 #include <vector>
 
 #include "run/run.h"
+#include "support/files.h"
 #include "tools/fieldsim.h"
 
 namespace tarvik {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  return buffer.str();
-}
+using testing::ReadFile;
+using testing::TestFolder;
+using testing::WriteFile;
 
 /// The fields as the window fills them from the supplied settings folder.
 RunSettings SuppliedSettings() {
@@ -87,17 +84,9 @@ const Variant kSoybeans{"soybeans",
 
 class GoldenRunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = fs::temp_directory_path() / (std::string("tarvik-golden-") + info->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   fs::path Generated(const FieldSimOptions& options) {
     const fs::path path = folder_ / ("field" + std::to_string(options.Seed) + ".txt");
-    std::ofstream(path, std::ios::binary) << SimulateField(options);
+    WriteFile(path, SimulateField(options));
     return path;
   }
 
@@ -144,7 +133,7 @@ class GoldenRunTest : public ::testing::Test {
     ADD_FAILURE() << golden << " differs";
   }
 
-  fs::path folder_;
+  TestFolder folder_{"golden"};
 };
 
 TEST_F(GoldenRunTest, TheBundledSampleGivesTheSameDetailedFile) {

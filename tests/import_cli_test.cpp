@@ -6,39 +6,18 @@
 #include <sstream>
 #include <vector>
 
-#include "cli/clean_command.h"
+#include "support/clean_command.h"
+#include "support/files.h"
 #include "tools/fieldsim.h"
 
 namespace tarvik {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Result {
-  int status = 0;
-  std::string out;
-  std::string err;
-};
-
-Result Clean(std::vector<std::string> args) {
-  args.insert(args.begin(), "tarvik-clean");
-  std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::ostringstream out;
-  std::ostringstream err;
-  Result r;
-  r.status = RunCleanCommand(static_cast<int>(argv.size()), argv.data(), out, err);
-  r.out = out.str();
-  r.err = err.str();
-  return r;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  return buffer.str();
-}
+using testing::Clean;
+using testing::ReadFile;
+using testing::Result;
+using testing::TestFolder;
 
 std::string Export(const std::string& name) {
   return std::string(TARVIK_TEST_DATA_DIR) + "/exports/" + name;
@@ -46,14 +25,7 @@ std::string Export(const std::string& name) {
 
 class DetectCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = fs::temp_directory_path() / (std::string("tarvik-detect-") + info->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    settings_ = std::string(TARVIK_SOURCE_DIR) + "/settings";
-  }
-  void TearDown() override { fs::remove_all(folder_); }
+  void SetUp() override { settings_ = std::string(TARVIK_SOURCE_DIR) + "/settings"; }
 
   /// Cleans `input` with the supplied settings and `extra` options into
   /// `name`; the output's bytes, and the summary in `summary`.
@@ -76,7 +48,7 @@ class DetectCommandTest : public ::testing::Test {
     return SimulateField(options);
   }
 
-  fs::path folder_;
+  TestFolder folder_{"detect"};
   std::string settings_;
 };
 

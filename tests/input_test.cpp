@@ -13,11 +13,13 @@
 #include "input/segments.h"
 #include "input/utm.h"
 #include "input/yield.h"
+#include "support/errors.h"
 
 namespace tarvik {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ErrorText;
 
 const std::string kGoodLine =
     "-96.700001,40.800001,20.5,1000,1,60,360,18.2,33,1,\"SN123\",\"F1: North\",\"L1: \",\"Corn\","
@@ -41,17 +43,6 @@ std::string TempFile(const std::string& name, std::int32_t records) {
   std::ofstream file(path, std::ios::binary);
   for (std::int32_t i = 0; i < records; ++i) file << kGoodLine << '\n';
   return path.string();
-}
-
-/// The message of the RunError that `stage` throws.
-template <typename Stage>
-std::string RunErrorText(Stage stage) {
-  try {
-    stage();
-  } catch (const RunError& error) {
-    return error.what();
-  }
-  return "no RunError";
 }
 
 TEST(ReadAdvancedExport, RefusesEachMalformedFileWithItsReason) {
@@ -229,11 +220,12 @@ TEST(ComputeYield, StopsOnDivisionByZeroAndOverflow) {
   PointTable table;
   table[1] = YieldInput(0, 60, 20, 20);
   table[2] = YieldInput(360, 60, 20, 20);
-  EXPECT_EQ(RunErrorText([&] { ComputeYield(2, table, 15.5f, 0.0f); }),
+  EXPECT_EQ(ErrorText<RunError>([&] { ComputeYield(2, table, 15.5f, 0.0f); }),
             "Point 2: the test weight is 0, so the yield is a division by zero.");
   EXPECT_THROW(ComputeYield(2, table, 100.0f, 56.0f), RunError);
   table[2] = YieldInput(1, 1, 3e38f, 20);
-  EXPECT_EQ(RunErrorText([&] { ComputeYield(2, table, 15.5f, 56.0f); }).rfind("Point 2:", 0), 0U);
+  EXPECT_EQ(ErrorText<RunError>([&] { ComputeYield(2, table, 15.5f, 56.0f); }).rfind("Point 2:", 0),
+            0U);
 }
 
 TEST(NumberSegments, SplitsAtStatusChangesAndTimeGaps) {
@@ -272,14 +264,14 @@ TEST(NumberSegments, StopsWhenACounterOrTimeStepOverflows) {
   for (std::int32_t i = 1; i <= 32768; ++i) table[i].HeaderStatus = (i % 2) ? 33 : 1;
   EXPECT_NO_THROW(NumberSegments(32767, table));
   EXPECT_EQ(table[32767].Segment, 32767);
-  EXPECT_EQ(RunErrorText([&] { NumberSegments(32768, table); }),
+  EXPECT_EQ(ErrorText<RunError>([&] { NumberSegments(32768, table); }),
             "Point 32768: more than 32767 segments.");
 
   for (std::int32_t i = 1; i <= 32768; ++i) {
     table[i].HeaderStatus = 33;
     table[i].GPSTime = i;
   }
-  EXPECT_EQ(RunErrorText([&] { NumberSegments(32768, table); }),
+  EXPECT_EQ(ErrorText<RunError>([&] { NumberSegments(32768, table); }),
             "Point 32768: segment 1 has more than 32767 points.");
 
   table[1].GPSTime = -2000000000;
@@ -308,7 +300,7 @@ TEST(LatLongToUTM, MatchesTheReferencePoints) {
     EXPECT_NO_THROW(LatLongToUTM(pole));
   }
   UTMPoint far{-1e6f, -99};
-  EXPECT_EQ(RunErrorText([&] { LatLongToUTM(far); }),
+  EXPECT_EQ(ErrorText<RunError>([&] { LatLongToUTM(far); }),
             "the northing of latitude -1000000, longitude -99 is beyond the 32-bit range.");
 }
 

@@ -18,18 +18,16 @@
 #include "core/point_table.h"
 #include "output/number_format.h"
 #include "output/writers.h"
+#include "support/errors.h"
+#include "support/files.h"
 
 namespace tarvik {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadWhole(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing::ErrorText;
+using testing::FolderNames;
+using testing::ReadFile;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -43,7 +41,7 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 std::string Golden(const char* name) {
-  return ReadWhole(fs::path(TARVIK_TEST_DATA_DIR) / "golden" / name);
+  return ReadFile(fs::path(TARVIK_TEST_DATA_DIR) / "golden" / name);
 }
 
 /// The texts of `values` in `pattern`, one space apart.
@@ -216,17 +214,6 @@ TEST(Output, LineBreaksInTheTitleOrLoadNumberCannotSplitALine) {
   EXPECT_NE(lines[13].find(" 'L  2' "), std::string::npos);
 }
 
-/// The message of the `Error` that `action` throws.
-template <typename Error, typename Action>
-std::string ErrorText(Action action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.what();
-  }
-  return "nothing thrown";
-}
-
 TEST(Output, ACoordinateBeyond32BitsStopsTheRunNamingThePoint) {
   SmallField field;
   field.table[3].Easting = std::numeric_limits<std::int32_t>::min() + 5;
@@ -241,27 +228,16 @@ TEST(Output, ACoordinateBeyond32BitsStopsTheRunNamingThePoint) {
   EXPECT_NO_THROW(FormatDetailedOutput(field.title, field.count, field.table, false, 0, -1));
 }
 
-std::vector<std::string> FolderEntries(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(FileWriting, WritesTheWholeTextOrLeavesTheTargetAndNoTemporaryFile) {
-  const fs::path folder =
-      fs::temp_directory_path() / ("tarvik-output-" + std::to_string(::getpid()));
-  fs::remove_all(folder);
+  const testing::TestFolder folder("output");
   fs::create_directories(folder / "sub");
   const fs::path target = folder / "field.txt";
   SmallField field;
   WriteDetailedOutput(field.title, target.string(), field.count, field.table, true,
                       field.falseEasting, field.falseNorthing);
-  EXPECT_EQ(ReadWhole(target), Golden("detailed_rescaled.txt"));
+  EXPECT_EQ(ReadFile(target), Golden("detailed_rescaled.txt"));
   WriteBasicOutput(field.title, target.string(), field.count, field.table, false, 0, 0);
-  const std::string previous = ReadWhole(target);
+  const std::string previous = ReadFile(target);
   EXPECT_EQ(previous, Golden("basic.txt"));
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -288,9 +264,8 @@ TEST(FileWriting, WritesTheWholeTextOrLeavesTheTargetAndNoTemporaryFile) {
     EXPECT_EQ(failure(target), "Cannot write " + target.string() + ": Permission denied");
     fs::permissions(folder, fs::perms::owner_all);
   }
-  EXPECT_EQ(ReadWhole(target), previous);
-  EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"field.txt", "sub"}));
-  fs::remove_all(folder);
+  EXPECT_EQ(ReadFile(target), previous);
+  EXPECT_EQ(FolderNames(folder), (std::vector<std::string>{"field.txt", "sub"}));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Whole runs: from an export file to the output file, as the Run button does them.
+// Whole runs: from an export file to the output file, as the Run button does
+// them; and the texts around a run: start-up settings, output names, counts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <sstream>
 
 #include "run/run.h"
+#include "support/files.h"
 #include "support/recording_progress.h"
 #include "tools/fieldsim.h"
 
@@ -14,25 +16,13 @@ namespace tarvik {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  return buffer.str();
-}
+using testing::ReadFile;
+using testing::TestFolder;
+using testing::WriteFile;
 
 /// A fresh folder and table per test; the folder is removed afterwards.
 class PipelineTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = fs::temp_directory_path() / (std::string("tarvik-pipeline-") + info->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   /// The settings the window starts with for corn.
   RunSettings Settings(const fs::path& input, const fs::path& output) const {
     RunSettings s = *StartupSettings({"Corn", 15.5, 350, 1, 56}, {4, 4, 20, 10, 3, 2.5F, 10});
@@ -46,7 +36,7 @@ class PipelineTest : public ::testing::Test {
     options.Points = points;
     options.Seed = seed;
     const fs::path path = folder_ / ("field" + std::to_string(seed) + ".txt");
-    std::ofstream(path, std::ios::binary) << SimulateField(options);
+    WriteFile(path, SimulateField(options));
     return path;
   }
 
@@ -54,7 +44,7 @@ class PipelineTest : public ::testing::Test {
     return RunPipeline(count_, table_, settings, progress);
   }
 
-  fs::path folder_;
+  TestFolder folder_{"pipeline"};
   PointTable table_;
   std::int32_t count_ = 0;
 };
@@ -242,6 +232,65 @@ TEST_F(PipelineTest, TheInputBrowsePreloadProposesTheSmallestEastingAndNorthing)
   EXPECT_EQ(missing.Result, PreloadOutcome::Kind::InvalidInput);
   EXPECT_NE(missing.Detail.find("none.txt"), std::string::npos) << missing.Detail;
   EXPECT_EQ(count_, 0);
+}
+
+TEST(RunPipeline, StartUpTextsComeFromTheCropAndTheCriteria) {
+  CropRecord corn{"Corn", 15.5, 300, 0, 56};
+  Criteria criteria{4, 4, 20, 10.5F, 3, 2.5F, 10};
+  const auto ten = StartupSettings(corn, criteria);
+  ASSERT_TRUE(ten.has_value());
+  EXPECT_EQ(ten->MC, "15.5");
+  EXPECT_EQ(ten->UpperLimit, "300");
+  EXPECT_EQ(ten->SearchY, "10.5");
+  EXPECT_EQ(ten->SearchSize, "10");  // half to even
+  EXPECT_EQ(ten->Title, "Project Title?");
+  criteria.SearchY = 11.5F;
+  EXPECT_EQ(StartupSettings(corn, criteria)->SearchSize, "12");
+  criteria.SearchY = 40000;
+  EXPECT_FALSE(StartupSettings(corn, criteria).has_value());
+
+  ConvertedSettings values;
+  ASSERT_EQ(ConvertRunSettings(*ten, values), std::nullopt);
+  EXPECT_EQ(values.BufferHalfWidth, 2);  // 10 / 4 = 2.5 rounds to 2
+  EXPECT_EQ(values.SearchSD, 2.5F);
+  RunSettings other = *ten;
+  other.SearchSize = "14";
+  ASSERT_EQ(ConvertRunSettings(other, values), std::nullopt);
+  EXPECT_EQ(values.BufferHalfWidth, 4);  // 3.5 rounds to 4
+
+  // The buffer text's range is that of its quarter, rounded half to even.
+  const std::pair<const char*, bool> buffers[] = {
+      {"-131074", true}, {"131069.9", true}, {"-131074.1", false}, {"131070", false}, {"", false}};
+  for (const auto& [text, ok] : buffers) {
+    other.SearchSize = text;
+    EXPECT_EQ(
+        ConvertRunSettings(other, values),
+        ok ? std::nullopt
+           : std::optional<std::string>("Search Size must be a number from -131074 to 131069."))
+        << text;
+  }
+}
+
+TEST(RunPipeline, OutputNamesAreDerivedFromTheInputPath) {
+  const std::pair<const char*, const char*> names[] = {
+      {"C:\\data\\field12.txt", "C:\\data\\field12out.txt"},
+      {"C:\\data\\a.txt", "C:\\data\\aout.txt"},
+      {"Input File", "Input out.txt"},
+      {"abcd", "out.txt"},
+      {"abc", ""},
+      {"/d/\xC3\xA9t\xC3\xA9.\xC3\xA9tx", "/d/\xC3\xA9t\xC3\xA9out.txt"}};
+  for (const auto& [input, output] : names) EXPECT_EQ(DeriveOutputName(input), output) << input;
+}
+
+TEST(RunPipeline, AFinishedRunDescribesWhatEachRuleRemoved) {
+  RunCounts counts;
+  counts.PointsRead = 8;
+  counts.ByCode = {5, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  EXPECT_EQ(DescribeCounts(counts),
+            "8 points read, 5 retained (62.5 %).\n"
+            "Code 1 (header up): 2 removed\n"
+            "Code 12 (co-located): 1 removed");
+  EXPECT_EQ(DescribeCounts(RunCounts{}), "0 points read, 0 retained (0.0 %).");
 }
 
 }  // namespace

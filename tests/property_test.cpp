@@ -19,19 +19,16 @@
 #include "checks/ordering.h"
 #include "run/run.h"
 #include "run/stage_checks.h"
+#include "support/files.h"
 #include "tools/fieldsim.h"
 
 namespace tarvik {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  return buffer.str();
-}
+using testing::ReadFile;
+using testing::TestFolder;
+using testing::WriteFile;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -115,21 +112,13 @@ std::vector<Case> Cases() {
 
 class PropertyTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = fs::temp_directory_path() / (std::string("tarvik-property-") + info->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   RunSettings SettingsFor(const Case& c) {
     FieldSimOptions options;
     options.Seed = c.seed;
     options.Points = c.points;
     options.Swath = static_cast<std::int16_t>(240 + (c.seed % 3) * 120);
     const fs::path input = folder_ / ("field" + std::to_string(c.seed) + ".txt");
-    std::ofstream(input, std::ios::binary) << SimulateField(options);
+    WriteFile(input, SimulateField(options));
     RunSettings s = *StartupSettings({"Corn", 15.5, 350, 1, 56}, {4, 4, 20, 10, 3, 2.5F, 10});
     s.InputFile = input.string();
     for (const auto& [field, text] : c.texts) s.*field = text;
@@ -147,7 +136,7 @@ class PropertyTest : public ::testing::Test {
     return ReadFile(settings.OutputFile);
   }
 
-  fs::path folder_;
+  TestFolder folder_{"property"};
   std::unique_ptr<PointTable> table_ = std::make_unique<PointTable>();
   std::int32_t count_ = 0;
 };

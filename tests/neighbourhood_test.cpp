@@ -18,6 +18,7 @@ namespace tarvik {
 namespace {
 
 using testing::RecordingProgress;
+using testing::Trace;
 
 /// One point of a hand-built field.
 struct Spot {
@@ -51,20 +52,6 @@ struct Field {
   PointTable table;
   std::int32_t count = 0;
 };
-
-/// The progress calls as one line, e.g. "Begin(Checking ...,3) 1 2 3 End".
-std::string Trace(const RecordingProgress& progress) {
-  std::string out;
-  for (const RecordingProgress::Call& call : progress.calls) {
-    if (!out.empty()) out += ' ';
-    if (call.kind == RecordingProgress::Call::Begin) {
-      out += "Begin(" + call.status + "," + std::to_string(call.number) + ")";
-    } else {
-      out += call.kind == RecordingProgress::Call::End ? "End" : std::to_string(call.number);
-    }
-  }
-  return out;
-}
 
 struct Marks {
   std::int32_t high = 0;
