@@ -185,11 +185,12 @@ CriteriaFile ParseCriteriaFile(std::string_view contents, const std::string& dis
                      std::to_string(k + 1) + " of 7).";
       return result;
     }
-    auto value = ParseSingle(item->Text);
+    const NumberScan scan = ScanNumber(item->Text);
+    const auto value = scan.status == NumberStatus::Ok ? RoundToSingle(scan.value) : std::nullopt;
     if (!value) {
       result.error = Where(displayName, *item) + ": the " + kNames[k] + " is \"" + item->Text +
-                     (ParseDecimal(item->Text) ? "\", beyond the single-precision range."
-                                               : "\", not a number.");
+                     (scan.status == NumberStatus::Ok ? "\", beyond the single-precision range."
+                                                      : "\", not a number.");
       return result;
     }
     *values[k] = *value;

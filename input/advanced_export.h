@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/point_table.h"
+#include "core/result.h"
 
 namespace tarvik {
 
@@ -15,6 +16,11 @@ struct ReadResult {
   bool ok = false;
   std::string reason;
 };
+
+/// The contents of an input file, or the reason naming it: none named, it
+/// does not exist, is a folder, cannot be opened or read, or is larger than
+/// 256 MiB. Shared by the readers of every input layout.
+Result<std::string> ReadExportFile(const std::string& fileName);
 
 /// Reads the whole file into `table` and sets `count`; on any failure the
 /// table is left unchanged and `count` is 0. Never throws for bad input.

@@ -1,6 +1,7 @@
 // Text <-> number conversions, the settings files and the run's early exits.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "core/development_records.h"
+#include "core/file_read.h"
 #include "core/number_text.h"
 #include "run/run.h"
 #include "core/settings_files.h"
@@ -35,6 +37,32 @@ TEST(NumberText, ParsesDecimalTextsStrictly) {
   EXPECT_EQ(ParseDecimal("0." + zeros + "1e5"), 0.0);
   EXPECT_EQ(ParseDecimal("1" + zeros + "e-800"), 0.0);
   EXPECT_EQ(ParseDecimal("1" + zeros + "e-300"), 1e100);
+}
+
+TEST(NumberText, ScanReportsWhyATextIsNoNumber) {
+  const auto status = [](std::string_view text, NumberForm form = {}) {
+    return ScanNumber(text, form).status;
+  };
+  EXPECT_EQ(status(" \t"), NumberStatus::Empty);
+  EXPECT_EQ(status("NA"), NumberStatus::NotANumber);
+  EXPECT_EQ(status("inf"), NumberStatus::NotANumber);
+  EXPECT_EQ(status("1e999"), NumberStatus::OutOfRange);
+  EXPECT_EQ(status("-1e999"), NumberStatus::OutOfRange);
+  // Untrimmed, as the importer reads quoted items: a blank makes no number.
+  EXPECT_EQ(status(" 5", {'.', false}), NumberStatus::NotANumber);
+  EXPECT_EQ(status("", {'.', false}), NumberStatus::Empty);
+  EXPECT_EQ(ScanNumber("2,5e1", {',', true}).value, 25.0);
+  // A zero and a value too small to represent keep their sign.
+  for (const char* text : {"-0", "-0.000", "-1e-999"}) {
+    const NumberScan scan = ScanNumber(text);
+    EXPECT_EQ(scan.status, NumberStatus::Ok) << text;
+    EXPECT_TRUE(scan.value == 0 && std::signbit(scan.value)) << text;
+  }
+  // The exponent is counted in full: many leading zeros do not turn an
+  // overflow into a zero.
+  const std::string zeros(200000, '0');
+  EXPECT_EQ(status("0." + zeros + "1e1000000"), NumberStatus::OutOfRange);
+  EXPECT_EQ(ScanNumber("0." + zeros + "1e200005").value, 1e4);
 }
 
 TEST(NumberText, WholeAndSingleTextsRoundThenCheckTheRange) {
@@ -109,6 +137,30 @@ TEST(SettingsFiles, CriteriaTakeTheFirstSevenValuesOverAnyLines) {
             "criteria.dat:2: the end pass delay is \"x\", not a number.");
   EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,4,1e39,10,3,2.5,10\n", "criteria.dat").error,
             "criteria.dat:2: the search size X is \"1e39\", beyond the single-precision range.");
+}
+
+TEST(FileRead, RefusesWhatIsNoFileOrTooLargeAndReadsBytesAsStored) {
+  namespace fs = std::filesystem;
+  const auto folder = fs::temp_directory_path() / "tarvik-file-read-test";
+  fs::create_directories(folder);
+  const std::string path = (folder / "f.txt").string();
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  const std::string bytes("a\r\nb\0c", 6);
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  const auto read = ReadWholeFile(path);
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(*read, bytes);
+  using P = FileFailure::Problem;
+  EXPECT_EQ(ReadWholeFile(path, 5).reason().problem, P::TooLarge);
+  EXPECT_EQ(ReadWholeFile(folder.string()).reason().problem, P::Folder);
+  EXPECT_EQ(ReadWholeFile((folder / "none").string()).reason().problem, P::Missing);
+#ifndef _WIN32
+  // A device is read up to the cap, never to its end.
+  EXPECT_EQ(ReadWholeFile("/dev/zero", 1 << 20).reason().problem, P::TooLarge);
+#endif
+  fs::remove_all(folder);
 }
 
 TEST(SettingsFiles, MissingFilesAndFoldersAreRefusedWithTheirPath) {

@@ -263,7 +263,7 @@ TEST(ImportHeaderCodes, ParsesTwoDifferentWholeNumbers) {
   EXPECT_EQ(ParseHeaderCodes("1,0"), (HeaderCodes{1, 0}));
   EXPECT_EQ(ParseHeaderCodes(" 33 , 32 "), (HeaderCodes{33, 32}));
   EXPECT_EQ(ParseHeaderCodes("-5,+7"), (HeaderCodes{-5, 7}));
-  for (const char* bad : {"", "1", "1,1", "1,0,2", "a,b", "1.5,0", "40000,1", "1,"}) {
+  for (const char* bad : {"", "1", "1,1", "1,0,2", "a,b", "1.5,0", "40000,1", "1,", "+-5,1"}) {
     EXPECT_FALSE(ParseHeaderCodes(bad)) << bad;
   }
 }
