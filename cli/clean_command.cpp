@@ -250,9 +250,9 @@ FileReport CleanOne(const std::string& input, const std::string& output, const s
 #endif
   report.summary.Output = output;
   if (!options.summaryFile.empty()) {
-    ConvertedSettings converted;
-    ConvertRunSettings(settings, converted);  // converted once already by the run
-    report.summary.Summary = SummariseRun(count, *table, converted, outcome.Delay);
+    // Converted once already by the run.
+    report.summary.Summary =
+        SummariseRun(count, *table, ConvertRunSettings(settings).value_or({}), outcome.Delay);
   }
   if (!map.empty()) {
     const std::string title = std::filesystem::path(input).filename().string();
@@ -443,22 +443,22 @@ std::optional<RunSettings> BuildRunSettings(const CleanOptions& o, std::ostream&
     status = 1;
     return std::nullopt;
   };
-  if (!crops.ok) return settingsError(crops.error);
+  if (!crops) return settingsError(crops.reason());
   const CriteriaFile criteria = ReadCriteriaFile(SettingsFilePath(folder, kCriteriaFileName));
-  if (!criteria.ok) return settingsError(criteria.error);
-  const CropRecord* crop = FindCrop(crops, o.crop);
+  if (!criteria) return settingsError(criteria.reason());
+  const CropRecord* crop = FindCrop(*crops, o.crop);
   if (crop == nullptr) {
     err << "tarvik-clean: " << SettingsFilePath(folder, kCropFileName) << " has no crop named \""
         << o.crop << "\". Crops:";
-    for (const CropRecord& record : crops.records) err << " \"" << record.Name << "\"";
+    for (const CropRecord& record : *crops) err << " \"" << record.Name << "\"";
     err << "\n";
     status = 2;
     return std::nullopt;
   }
 
-  auto startup = StartupSettings(*crop, criteria.values);
+  auto startup = StartupSettings(*crop, *criteria);
   if (!startup) {
-    err << "tarvik-clean: the criteria file's SearchY (" << FormatGeneral(criteria.values.SearchY)
+    err << "tarvik-clean: the criteria file's SearchY (" << FormatGeneral(criteria->SearchY)
         << ") is not a whole number from -32768 to 32767 once rounded.\n";
     status = 1;
     return std::nullopt;

@@ -56,24 +56,21 @@ std::vector<ListItem> SplitListItems(std::string_view text) {
   return items;
 }
 
-std::optional<std::string> ReadTextFile(const std::string& path, std::string& contents) {
+Result<std::string> ReadTextFile(const std::string& path) {
   auto read = ReadWholeFile(path);
-  if (read) {
-    contents = std::move(*read);
-    return std::nullopt;
-  }
+  if (read) return std::move(*read);
   switch (read.reason().problem) {
     case FileFailure::Problem::Folder:
-      return path + ": is a folder, not a file.";
+      return Fail(path + ": is a folder, not a file.");
     case FileFailure::Problem::Missing:
     case FileFailure::Problem::CannotOpen:
-      return path + ": cannot be opened (missing or unreadable).";
+      return Fail(path + ": cannot be opened (missing or unreadable).");
     case FileFailure::Problem::TooLarge:
-      return path + ": is larger than 256 MiB.";
+      return Fail(path + ": is larger than 256 MiB.");
     case FileFailure::Problem::CannotRead:
       break;
   }
-  return path + ": cannot be read.";
+  return Fail(path + ": cannot be read.");
 }
 
 }  // namespace tarvik

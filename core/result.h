@@ -39,6 +39,8 @@ class Result {
   const T& operator*() const& { return value(); }
   T* operator->() { return &value(); }
   const T* operator->() const { return &value(); }
+  /// The value, or `fallback` after a failure.
+  T value_or(T fallback) const& { return ok() ? value() : std::move(fallback); }
 
   /// The reason; only when !ok().
   const E& reason() const { return std::get<1>(state_); }

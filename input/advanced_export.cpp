@@ -234,7 +234,7 @@ std::optional<std::string> StoreItems(const std::array<Item, kItemCount>& items,
 
 ReadResult Refuse(std::int32_t& count, std::string reason) {
   count = 0;
-  return {false, std::move(reason)};
+  return Fail(std::move(reason));
 }
 
 }  // namespace
@@ -298,7 +298,7 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
   records.resize(static_cast<std::size_t>(kMaxPoints) + 1);
   table.records.swap(records);
   count = n;
-  return {true, {}};
+  return Done{};
 }
 
 Result<std::string> ReadExportFile(const std::string& fileName) {

@@ -10,12 +10,9 @@
 
 namespace tarvik {
 
-/// What a read came to. On failure `reason` says where and what, for example
+/// What a read came to. A refusal's reason says where and what, for example
 /// "field.txt:12: item 5 (GPSInterval): \"abc\" is not a number".
-struct ReadResult {
-  bool ok = false;
-  std::string reason;
-};
+using ReadResult = Status<>;
 
 /// The contents of an input file, or the reason naming it: none named, it
 /// does not exist, is a folder, cannot be opened or read, or is larger than

@@ -554,15 +554,15 @@ ImportResult ReadAdvancedLayout(std::string_view contents, std::string_view disp
   ImportResult result;
   if (!codes) {
     const ReadResult read = ParseAdvancedExport(contents, displayName, table, count);
-    result.ok = read.ok;
-    result.reason = read.reason;
-    result.layout = description + (read.ok ? "; header codes as written" : "");
+    result.ok = read.ok();
+    if (!read) result.reason = read.reason();
+    result.layout = description + (read ? "; header codes as written" : "");
     return result;
   }
   PointTable read;
   std::int32_t n = 0;
   const ReadResult strict = ParseAdvancedExport(contents, displayName, read, n);
-  if (!strict.ok) return Refuse(count, strict.reason, description);
+  if (!strict) return Refuse(count, strict.reason(), description);
   std::vector<YieldPoint> records(read.records.begin(), read.records.begin() + n + 1);
   std::string mapping;
   if (auto refused = MapHeaderCodes(records, true, codes, mapping)) {

@@ -98,44 +98,44 @@ TEST(SettingsFiles, CropRecordsInFileOrderWithTheLastOfANameWinning) {
       "corn,1,2,3,4\n"
       "Corn,16,310,5,55\n",
       "crop.dat");
-  ASSERT_TRUE(crops.ok) << crops.error;
-  ASSERT_EQ(crops.records.size(), 4U);
-  EXPECT_EQ(crops.records[1].Name, "Grain, sorghum");
-  EXPECT_EQ(crops.records[1].LowerLimit, 0.0);
-  EXPECT_EQ(crops.records[2].Name, "corn");
-  const CropRecord* corn = FindCrop(crops, "Corn");
+  ASSERT_TRUE(crops) << crops.reason();
+  ASSERT_EQ(crops->size(), 4U);
+  EXPECT_EQ((*crops)[1].Name, "Grain, sorghum");
+  EXPECT_EQ((*crops)[1].LowerLimit, 0.0);
+  EXPECT_EQ((*crops)[2].Name, "corn");
+  const CropRecord* corn = FindCrop(*crops, "Corn");
   ASSERT_NE(corn, nullptr);
   EXPECT_EQ(corn->Moisture, 16.0);
   EXPECT_EQ(corn->UpperLimit, 310.0);
   EXPECT_EQ(corn->TestWeight, 55.0);
-  EXPECT_EQ(FindCrop(crops, "Wheat"), nullptr);
+  EXPECT_EQ(FindCrop(*crops, "Wheat"), nullptr);
 
-  EXPECT_EQ(ParseCropFile("a,b,c\n", "crop.dat").error,
+  EXPECT_EQ(ParseCropFile("a,b,c\n", "crop.dat").reason(),
             "crop.dat: the heading ends after 3 of its 5 items.");
-  EXPECT_EQ(ParseCropFile("a,b,c,d,e\nCorn,15.5,abc,0,56\n", "crop.dat").error,
+  EXPECT_EQ(ParseCropFile("a,b,c,d,e\nCorn,15.5,abc,0,56\n", "crop.dat").reason(),
             "crop.dat:2: the upper limit of \"Corn\" is \"abc\", not a number.");
-  EXPECT_EQ(ParseCropFile("a,b,c,d,e\nCorn,15.5,300\n", "crop.dat").error,
+  EXPECT_EQ(ParseCropFile("a,b,c,d,e\nCorn,15.5,300\n", "crop.dat").reason(),
             "crop.dat: the record of \"Corn\" ends before its lower limit.");
   const CropFile empty = ParseCropFile("a,b,c,d,e\n", "crop.dat");
-  EXPECT_TRUE(empty.ok && empty.records.empty());
+  EXPECT_TRUE(empty && empty->empty());
 }
 
 TEST(SettingsFiles, CriteriaTakeTheFirstSevenValuesOverAnyLines) {
   for (const char* text :
        {"a,b,c,d,e,f,g\n4,4,20,10,3,2.5,10\n", "a,b,c,d,e,f,g\n4,4\n20\n10,3,2.5,\n10,99,98\n"}) {
     const CriteriaFile f = ParseCriteriaFile(text, "c");
-    ASSERT_TRUE(f.ok) << f.error;
-    EXPECT_EQ(f.values.StartPassDelay, 4.0F);
-    EXPECT_EQ(f.values.SearchX, 20.0F);
-    EXPECT_EQ(f.values.SearchY, 10.0F);
-    EXPECT_EQ(f.values.SearchSD, 2.5F);
-    EXPECT_EQ(f.values.NoPointsforValidSeg, 10.0F);
+    ASSERT_TRUE(f) << f.reason();
+    EXPECT_EQ(f->StartPassDelay, 4.0F);
+    EXPECT_EQ(f->SearchX, 20.0F);
+    EXPECT_EQ(f->SearchY, 10.0F);
+    EXPECT_EQ(f->SearchSD, 2.5F);
+    EXPECT_EQ(f->NoPointsforValidSeg, 10.0F);
   }
-  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,4,20\n", "criteria.dat").error,
+  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,4,20\n", "criteria.dat").reason(),
             "criteria.dat: the file ends before the search size Y (value 4 of 7).");
-  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,x,20,10,3,2.5,10\n", "criteria.dat").error,
+  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,x,20,10,3,2.5,10\n", "criteria.dat").reason(),
             "criteria.dat:2: the end pass delay is \"x\", not a number.");
-  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,4,1e39,10,3,2.5,10\n", "criteria.dat").error,
+  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,4,1e39,10,3,2.5,10\n", "criteria.dat").reason(),
             "criteria.dat:2: the search size X is \"1e39\", beyond the single-precision range.");
 }
 
@@ -166,11 +166,11 @@ TEST(FileRead, RefusesWhatIsNoFileOrTooLargeAndReadsBytesAsStored) {
 TEST(SettingsFiles, MissingFilesAndFoldersAreRefusedWithTheirPath) {
   const auto folder = std::filesystem::temp_directory_path() / "tarvik-core-test";
   std::filesystem::create_directories(folder / "crop.dat");
-  const CropFile missing = ReadCropFile((folder / "none.dat").string());
-  EXPECT_NE(missing.error.find("none.dat: cannot be opened"), std::string::npos) << missing.error;
-  const CropFile directory = ReadCropFile((folder / "crop.dat").string());
-  EXPECT_NE(directory.error.find("is a folder"), std::string::npos) << directory.error;
-  EXPECT_FALSE(missing.ok || directory.ok);
+  const std::string missing = (folder / "none.dat").string();
+  EXPECT_EQ(ReadCropFile(missing).reason(),
+            missing + ": cannot be opened (missing or unreadable).");
+  const std::string directory = (folder / "crop.dat").string();
+  EXPECT_EQ(ReadCriteriaFile(directory).reason(), directory + ": is a folder, not a file.");
   std::filesystem::remove_all(folder);
 }
 
@@ -222,12 +222,13 @@ TEST(SettingsFiles, TheCopyCommandCopiesIntoAnAwkwardFolderAndKeepsWhatIsThere) 
 }
 #endif
 
-TEST(DevelopmentRecords, ReadsWholeFilesAndKeepsThePointsOfARefusedOne) {
-  std::vector<YieldPoint> points;
-  ASSERT_EQ(ParseDevelopmentRecords("0,1,1,1,33,712000,4520000,150.5,9\r\n"
-                                    "\"12\",2,1,2,1,-5,7,1e-3,10\n",
-                                    "t.txt", points),
-            std::nullopt);
+TEST(DevelopmentRecords, ReadsWholeFilesOrNamesTheLineAndTheColumn) {
+  const auto read = ParseDevelopmentRecords(
+      "0,1,1,1,33,712000,4520000,150.5,9\r\n"
+      "\"12\",2,1,2,1,-5,7,1e-3,10\n",
+      "t.txt");
+  ASSERT_TRUE(read) << read.reason();
+  const std::vector<YieldPoint>& points = *read;
   ASSERT_EQ(points.size(), 3U);
   EXPECT_EQ(points[0], YieldPoint{});
   EXPECT_EQ(points[2].RemovalCode, 12);
@@ -235,15 +236,13 @@ TEST(DevelopmentRecords, ReadsWholeFilesAndKeepsThePointsOfARefusedOne) {
   EXPECT_EQ(points[2].Yield, 1e-3F);
   EXPECT_EQ(points[2].GPSTime, 10);
 
-  const std::vector<YieldPoint> before = points;
-  EXPECT_EQ(ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n0,2,1,1,33,1,1,nan,1\n", "t.txt", points),
+  EXPECT_EQ(ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n0,2,1,1,33,1,1,nan,1\n", "t.txt").reason(),
             "t.txt:2: the Yield is \"nan\", not a number.");
   EXPECT_EQ(
-      ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n40000,2,1,1,33,1,1,1,1\n", "t.txt", points),
+      ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n40000,2,1,1,33,1,1,1,1\n", "t.txt").reason(),
       "t.txt:2: the VData is \"40000\", not a whole number from -32768 to 32767.");
-  EXPECT_EQ(ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n0,2\n", "t.txt", points),
+  EXPECT_EQ(ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n0,2\n", "t.txt").reason(),
             "t.txt: the file ends inside record 2, after 2 of its 9 items.");
-  EXPECT_EQ(points, before);
 }
 
 TEST(RunPipeline, StartUpTextsComeFromTheCropAndTheCriteria) {
@@ -261,25 +260,26 @@ TEST(RunPipeline, StartUpTextsComeFromTheCropAndTheCriteria) {
   criteria.SearchY = 40000;
   EXPECT_FALSE(StartupSettings(corn, criteria).has_value());
 
-  ConvertedSettings values;
-  ASSERT_EQ(ConvertRunSettings(*ten, values), std::nullopt);
-  EXPECT_EQ(values.BufferHalfWidth, 2);  // 10 / 4 = 2.5 rounds to 2
-  EXPECT_EQ(values.SearchSD, 2.5F);
+  const auto values = ConvertRunSettings(*ten);
+  ASSERT_TRUE(values) << values.reason();
+  EXPECT_EQ(values->BufferHalfWidth, 2);  // 10 / 4 = 2.5 rounds to 2
+  EXPECT_EQ(values->SearchSD, 2.5F);
   RunSettings other = *ten;
   other.SearchSize = "14";
-  ASSERT_EQ(ConvertRunSettings(other, values), std::nullopt);
-  EXPECT_EQ(values.BufferHalfWidth, 4);  // 3.5 rounds to 4
+  const auto fourteen = ConvertRunSettings(other);
+  ASSERT_TRUE(fourteen) << fourteen.reason();
+  EXPECT_EQ(fourteen->BufferHalfWidth, 4);  // 3.5 rounds to 4
 
   // The buffer text's range is that of its quarter, rounded half to even.
   const std::pair<const char*, bool> buffers[] = {
       {"-131074", true}, {"131069.9", true}, {"-131074.1", false}, {"131070", false}, {"", false}};
   for (const auto& [text, ok] : buffers) {
     other.SearchSize = text;
-    EXPECT_EQ(
-        ConvertRunSettings(other, values),
-        ok ? std::nullopt
-           : std::optional<std::string>("Search Size must be a number from -131074 to 131069."))
-        << text;
+    const auto converted = ConvertRunSettings(other);
+    EXPECT_EQ(converted.ok(), ok) << text;
+    if (!ok && !converted) {
+      EXPECT_EQ(converted.reason(), "Search Size must be a number from -131074 to 131069.");
+    }
   }
 }
 

@@ -44,7 +44,7 @@ TEST(ImportLayouts, SeventeenItemsReadExactlyAsTheStrictReaderReadsThem) {
   EXPECT_EQ(imported.result.layout, "17 items (Advanced Export); header codes as written");
   PointTable strict;
   std::int32_t count = 0;
-  ASSERT_TRUE(ParseAdvancedExport(k17, "f.txt", strict, count).ok);
+  ASSERT_TRUE(ParseAdvancedExport(k17, "f.txt", strict, count).ok());
   EXPECT_EQ(imported.count, count);
   EXPECT_TRUE(imported.table.records == strict.records);
   EXPECT_EQ(imported.table[2].HeaderStatus, 1);  // kept: 33 and 1 as written
@@ -334,7 +334,7 @@ TEST(AdvancedExportWriter, WhatIsWrittenReadsBackAsTheSameTable) {
   PointTable back;
   std::int32_t count = 0;
   const ReadResult read = ParseAdvancedExport(text, "back", back, count);
-  ASSERT_TRUE(read.ok) << read.reason;
+  ASSERT_TRUE(read.ok()) << read.reason();
   ASSERT_EQ(count, imported.count);
   for (std::int32_t i = 1; i <= count; ++i) {
     ASSERT_TRUE(back[i] == imported.table[i]) << "record " << i;
