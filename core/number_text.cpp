@@ -172,6 +172,15 @@ std::optional<float> ParseSingle(std::string_view text, char decimalPoint) {
   return RoundToSingle(*value);
 }
 
+double ShortestDecimal(float value) {
+  if (!std::isfinite(value)) return static_cast<double>(value);
+  char text[32];
+  const auto written = std::to_chars(text, text + sizeof text, value);
+  double decimal = 0;
+  std::from_chars(text, written.ptr, decimal);
+  return decimal;
+}
+
 std::string FormatGeneral(float value, char decimalPoint) {
   return FormatGeneralDigits(static_cast<double>(value), 7, decimalPoint);
 }

@@ -83,6 +83,10 @@ bool ParseWholeInto(std::string_view text, std::int32_t& out, char decimalPoint 
 /// nothing when the result is not finite (beyond the float range).
 std::optional<float> ParseSingle(std::string_view text, char decimalPoint = '.');
 
+/// A float as the double of its shortest decimal text, so that 15.5F is
+/// 15.5 and 12.34F is 12.34, not 12.340000152587891. Not finite: as it is.
+double ShortestDecimal(float value);
+
 /// General number form of a single-precision value: "%.7G", trailing zeros
 /// of the fraction and a trailing point removed (also before an exponent),
 /// "-0" written "0". 16 -> "16", 15.3 -> "15.3", 0.00001 -> "1E-05".
