@@ -28,7 +28,7 @@ const PointTable& LateField(std::int32_t& count, std::string& problem) {
     options.FlowDelay = 12;
     const ReadResult result =
         ParseAdvancedExport(SimulateField(options), "simulated field", *read, points);
-    if (!result.ok) reason = result.reason;
+    if (!result.ok()) reason = result.reason();
     return read;
   }();
   count = points;

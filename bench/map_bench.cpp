@@ -34,9 +34,9 @@ const map::FieldMap& FieldOf62000Points() {
     const std::string settings = std::string(TARVIK_SOURCE_DIR) + "/settings";
     const CropFile crops = ReadCropFile(SettingsFilePath(settings, kCropFileName));
     const CriteriaFile criteria = ReadCriteriaFile(SettingsFilePath(settings, kCriteriaFileName));
-    const CropRecord* corn = crops.ok ? FindCrop(crops, "Corn") : nullptr;
+    const CropRecord* corn = crops ? FindCrop(*crops, "Corn") : nullptr;
     std::optional<RunSettings> texts;
-    if (corn != nullptr && criteria.ok) texts = StartupSettings(*corn, criteria.values);
+    if (corn != nullptr && criteria) texts = StartupSettings(*corn, *criteria);
     if (!texts) {
       std::fprintf(stderr, "settings/ of the source tree cannot be used\n");
       std::exit(1);

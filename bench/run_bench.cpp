@@ -44,16 +44,19 @@ struct BenchSettings {
 std::optional<std::string> LoadSettings(BenchSettings& s) {
   const std::string folder = std::string(TARVIK_SOURCE_DIR) + "/settings";
   const CropFile crops = ReadCropFile(SettingsFilePath(folder, kCropFileName));
-  if (!crops.ok) return crops.error;
+  if (!crops) return crops.reason();
   const CriteriaFile criteria = ReadCriteriaFile(SettingsFilePath(folder, kCriteriaFileName));
-  if (!criteria.ok) return criteria.error;
-  const CropRecord* corn = FindCrop(crops, "Corn");
+  if (!criteria) return criteria.reason();
+  const CropRecord* corn = FindCrop(*crops, "Corn");
   if (corn == nullptr) return std::string("crop.dat has no Corn");
-  auto texts = StartupSettings(*corn, criteria.values);
+  auto texts = StartupSettings(*corn, *criteria);
   if (!texts) return std::string("criteria.dat's SearchY does not convert");
   s.texts = *texts;
   s.texts.Title = "Benchmark field";
-  return ConvertRunSettings(s.texts, s.values);
+  auto values = ConvertRunSettings(s.texts);
+  if (!values) return values.reason();
+  s.values = *values;
+  return std::nullopt;
 }
 
 /// One stage with the run's arguments. `extent` is written by the
@@ -103,7 +106,7 @@ class Field {
 
   void Read() {
     const ReadResult read = ParseAdvancedExport(text_, "simulated field", *table_, count_);
-    if (!read.ok) problem_ = read.reason;
+    if (!read.ok()) problem_ = read.reason();
     extent_ = FieldExtent();
     next_ = 0;
   }
@@ -129,7 +132,7 @@ void BM_ParseAdvancedExport(benchmark::State& state) {
   std::int32_t count = 0;
   for (auto _ : state) {
     const ReadResult read = ParseAdvancedExport(field.Text(), "simulated field", *table, count);
-    benchmark::DoNotOptimize(read.ok);
+    benchmark::DoNotOptimize(read.ok());
   }
   ReportRate(state, count);
 }

@@ -275,9 +275,9 @@ std::optional<std::string> ExportRun(const std::string& input, const ExportTarge
 /// The yield figures of --summary, from the run's table and settings.
 void SummariseRunInto(FileSummary& summary, const std::int32_t& count, const PointTable& table,
                       const RunSettings& settings, const RunOutcome& outcome) {
-  ConvertedSettings converted;
-  ConvertRunSettings(settings, converted);  // converted once already by the run
-  summary.Summary = SummariseRun(count, table, converted, outcome.Delay);
+  // Converted once already by the run.
+  summary.Summary =
+      SummariseRun(count, table, ConvertRunSettings(settings).value_or({}), outcome.Delay);
 }
 
 /// The map of the run, titled by the input's name: into the summary, or
@@ -522,24 +522,24 @@ std::optional<RunSettings> BuildRunSettings(const CleanOptions& o, std::ostream&
     status = 1;
     return std::nullopt;
   };
-  if (!crops.ok) return settingsError(crops.error);
+  if (!crops) return settingsError(crops.reason());
   const CriteriaFile criteria = ReadCriteriaFile(SettingsFilePath(folder, kCriteriaFileName));
-  if (!criteria.ok) return settingsError(criteria.error);
-  const CropRecord* crop = FindCrop(crops, o.crop);
+  if (!criteria) return settingsError(criteria.reason());
+  const CropRecord* crop = FindCrop(*crops, o.crop);
   if (crop == nullptr) {
     err << "tarvik-clean: " << SettingsFilePath(folder, kCropFileName) << " has no crop named \""
         << o.crop << "\". Crops:";
-    for (const CropRecord& record : crops.records) err << " \"" << record.Name << "\"";
+    for (const CropRecord& record : *crops) err << " \"" << record.Name << "\"";
     err << "\n";
     status = 2;
     return std::nullopt;
   }
 
-  auto startup = StartupSettings(*crop, criteria.values);
+  auto startup = StartupSettings(*crop, *criteria);
   if (!startup) {
     err << "tarvik-clean: "
         << SearchSizeError(SettingsFilePath(folder, kCriteriaFileName),
-                           FormatGeneral(criteria.values.SearchY))
+                           FormatGeneral(criteria->SearchY))
         << "\n";
     status = 1;
     return std::nullopt;

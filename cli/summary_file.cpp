@@ -1,23 +1,14 @@
 #include "cli/summary_file.h"
 
-#include <charconv>
 #include <nlohmann/json.hpp>
+
+#include "core/number_text.h"
 
 namespace tarvik {
 
 namespace {
 
 using nlohmann::json;
-
-/// A single-precision setting as the decimal number it was read from
-/// (15.5, not 15.5000000001).
-double Decimal(float value) {
-  char text[64];
-  const auto end = std::to_chars(text, text + sizeof text, value);
-  double decimal = 0;
-  std::from_chars(text, end.ptr, decimal);
-  return decimal;
-}
 
 json Statistics(const YieldStatistics& s) {
   json figures = {{"count", s.Count}};
@@ -78,17 +69,17 @@ json SummaryJson(const RunSummary& s) {
         {"all_above", s.Histogram.AllAbove}}},
       {"delay", DelayJson(s.Delay)},
       {"settings",
-       {{"standard_moisture_percent", Decimal(c.TargetMoisture)},
-        {"test_weight_lb_per_bu", Decimal(c.TestWeight)},
+       {{"standard_moisture_percent", ShortestDecimal(c.TargetMoisture)},
+        {"test_weight_lb_per_bu", ShortestDecimal(c.TestWeight)},
         {"buffer_half_width_m", c.BufferHalfWidth},
         {"start_pass_delay_s", c.StartPassDelay},
         {"end_pass_delay_s", c.EndPassDelay},
-        {"outlier_sd", Decimal(c.SDOutlier)},
-        {"lower_limit_bu_per_acre", Decimal(c.LowerLimit)},
-        {"upper_limit_bu_per_acre", Decimal(c.UpperLimit)},
-        {"search_x_m", Decimal(c.SearchX)},
-        {"search_y_m", Decimal(c.SearchY)},
-        {"neighbourhood_sd", Decimal(c.SearchSD)},
+        {"outlier_sd", ShortestDecimal(c.SDOutlier)},
+        {"lower_limit_bu_per_acre", ShortestDecimal(c.LowerLimit)},
+        {"upper_limit_bu_per_acre", ShortestDecimal(c.UpperLimit)},
+        {"search_x_m", ShortestDecimal(c.SearchX)},
+        {"search_y_m", ShortestDecimal(c.SearchY)},
+        {"neighbourhood_sd", ShortestDecimal(c.SearchSD)},
         {"minimum_points_per_segment", c.MinimumPoints},
         {"false_easting_m", c.FalseEasting},
         {"false_northing_m", c.FalseNorthing}}},

@@ -1,6 +1,8 @@
 #include "core/development_records.h"
 
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include "core/list_input.h"
 #include "core/number_text.h"
@@ -23,9 +25,9 @@ class RecordReader {
     if (error) return;
     const ListItem& item = items_[first_ + static_cast<std::size_t>(column)];
     if (ParseWholeInto(item.Text, out)) return;
-    Fail(item, column,
-         "a whole number from " + std::to_string(std::numeric_limits<Int>::min()) + " to " +
-             std::to_string(std::numeric_limits<Int>::max()));
+    Refuse(item, column,
+           "a whole number from " + std::to_string(std::numeric_limits<Int>::min()) + " to " +
+               std::to_string(std::numeric_limits<Int>::max()));
   }
 
   void Single(int column, float& out) {
@@ -35,13 +37,13 @@ class RecordReader {
       out = *value;
       return;
     }
-    Fail(item, column, "a number");
+    Refuse(item, column, "a number");
   }
 
   std::optional<std::string> error;
 
  private:
-  void Fail(const ListItem& item, int column, const std::string& expected) {
+  void Refuse(const ListItem& item, int column, const std::string& expected) {
     error = path_ + ":" + std::to_string(item.Line) + ": the " + kColumns[column] + " is \"" +
             item.Text + "\", not " + expected + ".";
   }
@@ -53,22 +55,21 @@ class RecordReader {
 
 }  // namespace
 
-std::optional<std::string> ParseDevelopmentRecords(std::string_view contents,
-                                                   const std::string& displayName,
-                                                   std::vector<YieldPoint>& points) {
+Result<std::vector<YieldPoint>> ParseDevelopmentRecords(std::string_view contents,
+                                                        const std::string& displayName) {
   const std::vector<ListItem> items = SplitListItems(contents);
   constexpr std::size_t kItems = 9;
   std::vector<YieldPoint> read(1);  // position 0 stays blank
   for (std::size_t first = 0; first < items.size(); first += kItems) {
     const std::size_t n = read.size();
     if (n > static_cast<std::size_t>(kMaxTestPoints)) {
-      return displayName + ": record " + std::to_string(n) +
-             " is one too many; the test holds at most " + std::to_string(kMaxTestPoints) +
-             " points.";
+      return Fail(displayName + ": record " + std::to_string(n) +
+                  " is one too many; the test holds at most " + std::to_string(kMaxTestPoints) +
+                  " points.");
     }
     if (items.size() - first < kItems) {
-      return displayName + ": the file ends inside record " + std::to_string(n) + ", after " +
-             std::to_string(items.size() - first) + " of its 9 items.";
+      return Fail(displayName + ": the file ends inside record " + std::to_string(n) + ", after " +
+                  std::to_string(items.size() - first) + " of its 9 items.");
     }
     YieldPoint& point = read.emplace_back();
     RecordReader reader(displayName, items, first);
@@ -81,10 +82,9 @@ std::optional<std::string> ParseDevelopmentRecords(std::string_view contents,
     reader.Whole(6, point.Northing);
     reader.Single(7, point.Yield);
     reader.Whole(8, point.GPSTime);
-    if (reader.error) return reader.error;
+    if (reader.error) return Fail(std::move(*reader.error));
   }
-  points.swap(read);
-  return std::nullopt;
+  return read;
 }
 
 }  // namespace tarvik

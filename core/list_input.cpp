@@ -1,8 +1,8 @@
 #include "core/list_input.h"
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <utility>
+
+#include "core/file_read.h"
 
 namespace tarvik {
 
@@ -56,16 +56,21 @@ std::vector<ListItem> SplitListItems(std::string_view text) {
   return items;
 }
 
-std::optional<std::string> ReadTextFile(const std::string& path, std::string& contents) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return path + ": is a folder, not a file.";
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return path + ": cannot be opened (missing or unreadable).";
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  if (file.bad()) return path + ": cannot be read.";
-  contents = buffer.str();
-  return std::nullopt;
+Result<std::string> ReadTextFile(const std::string& path) {
+  auto read = ReadWholeFile(path);
+  if (read) return std::move(*read);
+  switch (read.reason().problem) {
+    case FileFailure::Problem::Folder:
+      return Fail(path + ": is a folder, not a file.");
+    case FileFailure::Problem::Missing:
+    case FileFailure::Problem::CannotOpen:
+      return Fail(path + ": cannot be opened (missing or unreadable).");
+    case FileFailure::Problem::TooLarge:
+      return Fail(path + ": is larger than 256 MiB.");
+    case FileFailure::Problem::CannotRead:
+      break;
+  }
+  return Fail(path + ": cannot be read.");
 }
 
 }  // namespace tarvik

@@ -2,10 +2,11 @@
 // development window's test file.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/result.h"
 
 namespace tarvik {
 
@@ -21,7 +22,8 @@ struct ListItem {
 /// hold no item; a UTF-8 byte-order mark is skipped.
 std::vector<ListItem> SplitListItems(std::string_view text);
 
-/// Reads a whole file into `contents`; the reason, naming the path, on failure.
-std::optional<std::string> ReadTextFile(const std::string& path, std::string& contents);
+/// The bytes of a settings or test file, or the reason, naming the path, it
+/// cannot be read.
+Result<std::string> ReadTextFile(const std::string& path);
 
 }  // namespace tarvik

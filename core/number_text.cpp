@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <limits>
 
 namespace tarvik {
 
@@ -51,73 +50,87 @@ std::string FormatGeneralDigits(double value, int digits, char decimalPoint) {
 
 }  // namespace
 
-std::optional<double> ParseDecimal(std::string_view text, char decimalPoint) {
-  text = Trim(text);
-  // Check the shape ourselves: from_chars would take "inf", "nan" and hex.
-  std::string normal;
-  normal.reserve(text.size());
-  std::size_t i = 0;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    if (text[i] == '-') normal += '-';
-    ++i;
-  }
-  bool mantissaDigits = false;
+NumberScan ScanNumber(std::string_view text, NumberForm form) {
+  if (form.trimBlanks) text = Trim(text);
+  if (text.empty()) return {NumberStatus::Empty, 0};
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* p = begin;
+  const bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  const char* const mantissa = p;
+  const double zero = negative ? -0.0 : 0.0;
   // Decimal order of the leading significant digit: the value is 0.d... x 10^order.
-  long long order = 0;
+  std::int64_t order = 0;
   bool significant = false;
-  while (i < text.size() && IsDigit(text[i])) {
-    if (text[i] != '0') significant = true;
+  bool digits = false;
+  std::uint64_t integer = 0;
+  for (; p != end && IsDigit(*p); ++p) {
+    digits = true;
+    if (*p != '0') significant = true;
     if (significant) ++order;
-    normal += text[i++];
-    mantissaDigits = true;
+    integer = integer * 10 + static_cast<std::uint64_t>(*p - '0');
   }
-  if (i < text.size() && text[i] == decimalPoint) {
-    normal += '.';
-    ++i;
-    while (i < text.size() && IsDigit(text[i])) {
-      if (!significant) {
-        if (text[i] == '0') {
-          --order;
-        } else {
-          significant = true;
-        }
+  if (p == end && digits && order <= 15) {
+    // A plain whole number of up to 15 digits is exact in a double.
+    const auto value = static_cast<double>(integer);
+    return {NumberStatus::Ok, negative ? -value : value};
+  }
+  const char* separator = nullptr;
+  if (p != end && *p == form.decimalPoint) {
+    separator = p;
+    for (++p; p != end && IsDigit(*p); ++p) {
+      digits = true;
+      if (significant) continue;
+      if (*p != '0') {
+        significant = true;
+      } else {
+        --order;
       }
-      normal += text[i++];
-      mantissaDigits = true;
     }
   }
-  if (!mantissaDigits) return std::nullopt;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    normal += 'e';
-    ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-      negative = text[i] == '-';
-      normal += text[i++];
+  if (!digits) return {NumberStatus::NotANumber, 0};
+  if (p != end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    bool negativeExponent = false;
+    if (p != end && (*p == '+' || *p == '-')) negativeExponent = *p++ == '-';
+    if (p == end || !IsDigit(*p)) return {NumberStatus::NotANumber, 0};
+    std::int64_t exponent = 0;
+    for (; p != end && IsDigit(*p); ++p) {
+      // Past any text's count of digits the exponent alone decides.
+      if (exponent < 1'000'000'000'000) exponent = exponent * 10 + (*p - '0');
     }
-    bool exponentDigits = false;
-    long long exponent = 0;
-    while (i < text.size() && IsDigit(text[i])) {
-      if (exponent < 1000000) exponent = exponent * 10 + (text[i] - '0');
-      normal += text[i++];
-      exponentDigits = true;
-    }
-    if (!exponentDigits) return std::nullopt;
-    order += negative ? -exponent : exponent;
+    order += negativeExponent ? -exponent : exponent;
   }
-  if (i != text.size()) return std::nullopt;
+  if (p != end) return {NumberStatus::NotANumber, 0};
+  if (!significant) return {NumberStatus::Ok, zero};
 
+  // The shape is checked: from_chars alone would take "inf", "nan" and hex
+  // forms. It takes no leading '+' and only the full stop as separator.
+  const char* first = negative ? begin : mantissa;
+  std::string copy;
+  if (separator != nullptr && form.decimalPoint != '.') {
+    copy.assign(first, end);
+    copy[static_cast<std::size_t>(separator - first)] = '.';
+    first = copy.data();
+  }
+  const char* const last = first + (end - (negative ? begin : mantissa));
   double value = 0;
-  auto [end, error] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
+  const auto [stop, error] = std::from_chars(first, last, value, std::chars_format::general);
   if (error == std::errc::result_out_of_range) {
-    // Underflow gives a tiny number, which is fine; overflow is not.
-    if (order <= 0) return 0.0;
-    return std::nullopt;
+    // Too small to represent is a zero; too large is out of range.
+    if (order <= 0) return {NumberStatus::Ok, zero};
+    return {NumberStatus::OutOfRange, 0};
   }
-  if (error != std::errc{} || end != normal.data() + normal.size() || !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
+  if (error != std::errc{} || stop != last) return {NumberStatus::NotANumber, 0};
+  if (!std::isfinite(value)) return {NumberStatus::OutOfRange, 0};
+  return {NumberStatus::Ok, value};
+}
+
+std::optional<double> ParseDecimal(std::string_view text, char decimalPoint) {
+  const NumberScan scan = ScanNumber(text, {decimalPoint, true});
+  if (scan.status != NumberStatus::Ok) return std::nullopt;
+  return scan.value;
 }
 
 double RoundHalfEven(double value) {
@@ -127,14 +140,9 @@ double RoundHalfEven(double value) {
 namespace {
 template <typename Int>
 std::optional<Int> ParseWhole(std::string_view text, char decimalPoint) {
-  auto value = ParseDecimal(text, decimalPoint);
+  const auto value = ParseDecimal(text, decimalPoint);
   if (!value) return std::nullopt;
-  const double rounded = RoundHalfEven(*value);
-  if (rounded < static_cast<double>(std::numeric_limits<Int>::min()) ||
-      rounded > static_cast<double>(std::numeric_limits<Int>::max())) {
-    return std::nullopt;
-  }
-  return static_cast<Int>(rounded);
+  return RoundToWhole<Int>(*value);
 }
 }  // namespace
 
@@ -159,11 +167,18 @@ bool ParseWholeInto(std::string_view text, std::int32_t& out, char decimalPoint)
 }
 
 std::optional<float> ParseSingle(std::string_view text, char decimalPoint) {
-  auto value = ParseDecimal(text, decimalPoint);
+  const auto value = ParseDecimal(text, decimalPoint);
   if (!value) return std::nullopt;
-  const float single = static_cast<float>(*value);
-  if (!std::isfinite(single)) return std::nullopt;
-  return single;
+  return RoundToSingle(*value);
+}
+
+double ShortestDecimal(float value) {
+  if (!std::isfinite(value)) return static_cast<double>(value);
+  char text[32];
+  const auto written = std::to_chars(text, text + sizeof text, value);
+  double decimal = 0;
+  std::from_chars(text, written.ptr, decimal);
+  return decimal;
 }
 
 std::string FormatGeneral(float value, char decimalPoint) {

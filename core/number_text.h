@@ -1,23 +1,75 @@
-// Conversions between the texts of settings fields and numbers, and the
+// The one decimal scanner of the engine, the conversions built on it, and the
 // general number form used wherever a number becomes text.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace tarvik {
 
-/// Parses a decimal number: blanks around it trimmed, an optional sign, digits
-/// with an optional fraction (decimal separator `decimalPoint`) and an
-/// optional exponent. Returns nothing for empty text, any other character, or
-/// a value that is not finite.
+/// What a scanned text came to.
+enum class NumberStatus {
+  Ok,
+  Empty,       // nothing (but blanks, when they are trimmed)
+  NotANumber,  // any other shape, words such as "inf", "nan" and "NA", hexadecimal forms
+  OutOfRange   // beyond the double range; a value too small to represent is a zero instead
+};
+
+/// How a text is scanned: the decimal separator, and whether blanks (space,
+/// tab, CR, LF) around the number are skipped or make it no number.
+struct NumberForm {
+  char decimalPoint = '.';
+  bool trimBlanks = true;
+};
+
+/// The status of a scan and, when Ok, its value.
+struct NumberScan {
+  NumberStatus status = NumberStatus::Empty;
+  double value = 0;
+};
+
+/// Scans a decimal number: an optional sign, digits with an optional fraction
+/// and an optional exponent (`e` or `E`, optional sign, digits). A value too
+/// small to represent is a zero of its sign, one too large is OutOfRange.
+NumberScan ScanNumber(std::string_view text, NumberForm form = {});
+
+/// ScanNumber with blanks trimmed: the value, or nothing for any other status.
 std::optional<double> ParseDecimal(std::string_view text, char decimalPoint = '.');
 
 /// Rounds to the nearest whole number, ties to even (as the window's
 /// whole-number conversions do). `value` must be finite.
 double RoundHalfEven(double value);
+
+/// `value` rounded half to even into `Int`; nothing beyond its range.
+template <typename Int>
+std::optional<Int> RoundToWhole(double value) {
+  const double rounded = RoundHalfEven(value);
+  if (rounded < static_cast<double>(std::numeric_limits<Int>::min()) ||
+      rounded > static_cast<double>(std::numeric_limits<Int>::max())) {
+    return std::nullopt;
+  }
+  return static_cast<Int>(rounded);
+}
+
+/// RoundToWhole into `out`; false, with `out` unchanged, beyond its range.
+template <typename Int>
+bool RoundIntoWhole(double value, Int& out) {
+  const auto whole = RoundToWhole<Int>(value);
+  if (whole) out = *whole;
+  return whole.has_value();
+}
+
+/// `value` rounded to the nearest single-precision value; nothing when that
+/// is not finite (beyond the float range).
+inline std::optional<float> RoundToSingle(double value) {
+  const auto single = static_cast<float>(value);
+  if (!std::isfinite(single)) return std::nullopt;
+  return single;
+}
 
 /// Text -> 16-bit whole number: ParseDecimal, round half to even, range check.
 std::optional<std::int16_t> ParseInt16(std::string_view text, char decimalPoint = '.');
@@ -30,6 +82,10 @@ bool ParseWholeInto(std::string_view text, std::int32_t& out, char decimalPoint 
 /// Text -> single precision: parsed as double, rounded to the nearest float;
 /// nothing when the result is not finite (beyond the float range).
 std::optional<float> ParseSingle(std::string_view text, char decimalPoint = '.');
+
+/// A float as the double of its shortest decimal text, so that 15.5F is
+/// 15.5 and 12.34F is 12.34, not 12.340000152587891. Not finite: as it is.
+double ShortestDecimal(float value);
 
 /// General number form of a single-precision value: "%.7G", trailing zeros
 /// of the fraction and a trailing point removed (also before an exponent),

@@ -117,17 +117,16 @@ std::string SettingsCopyCommand(const std::string& suppliedFolder, const std::st
 }
 
 CropFile ParseCropFile(std::string_view contents, const std::string& displayName) {
-  CropFile result;
   ItemReader reader(contents);
   for (int i = 1; i <= 5; ++i) {
     if (!reader.Next()) {
-      result.error =
-          displayName + ": the heading ends after " + std::to_string(i - 1) + " of its 5 items.";
-      return result;
+      return Fail(displayName + ": the heading ends after " + std::to_string(i - 1) +
+                  " of its 5 items.");
     }
   }
   static const char* const kColumns[] = {"crop name", "moisture", "upper limit", "lower limit",
                                          "test weight"};
+  std::vector<CropRecord> records;
   while (auto name = reader.Next()) {
     CropRecord record;
     record.Name = name->Text;
@@ -136,32 +135,27 @@ CropFile ParseCropFile(std::string_view contents, const std::string& displayName
     for (int k = 0; k < 4; ++k) {
       auto item = reader.Next();
       if (!item) {
-        result.error = displayName + ": the record of \"" + record.Name + "\" ends before its " +
-                       kColumns[k + 1] + ".";
-        return result;
+        return Fail(displayName + ": the record of \"" + record.Name + "\" ends before its " +
+                    kColumns[k + 1] + ".");
       }
       auto value = ParseDecimal(item->Text);
       if (!value) {
-        result.error = Where(displayName, *item) + ": the " + kColumns[k + 1] + " of \"" +
-                       record.Name + "\" is \"" + item->Text + "\", not a number.";
-        return result;
+        return Fail(Where(displayName, *item) + ": the " + kColumns[k + 1] + " of \"" +
+                    record.Name + "\" is \"" + item->Text + "\", not a number.");
       }
       *values[k] = *value;
     }
-    result.records.push_back(std::move(record));
+    records.push_back(std::move(record));
   }
-  result.ok = true;
-  return result;
+  return records;
 }
 
 CriteriaFile ParseCriteriaFile(std::string_view contents, const std::string& displayName) {
-  CriteriaFile result;
   ItemReader reader(contents);
   for (int i = 1; i <= 7; ++i) {
     if (!reader.Next()) {
-      result.error =
-          displayName + ": the heading ends after " + std::to_string(i - 1) + " of its 7 items.";
-      return result;
+      return Fail(displayName + ": the heading ends after " + std::to_string(i - 1) +
+                  " of its 7 items.");
     }
   }
   static const char* const kNames[] = {"start pass delay",
@@ -171,56 +165,47 @@ CriteriaFile ParseCriteriaFile(std::string_view contents, const std::string& dis
                                        "SD for outlier test",
                                        "SD for neighborhood",
                                        "minimum points per segment"};
-  float* values[] = {&result.values.StartPassDelay,
-                     &result.values.EndPassDelay,
-                     &result.values.SearchX,
-                     &result.values.SearchY,
-                     &result.values.SDOutlier,
-                     &result.values.SearchSD,
-                     &result.values.NoPointsforValidSeg};
+  Criteria criteria;
+  float* values[] = {&criteria.StartPassDelay,
+                     &criteria.EndPassDelay,
+                     &criteria.SearchX,
+                     &criteria.SearchY,
+                     &criteria.SDOutlier,
+                     &criteria.SearchSD,
+                     &criteria.NoPointsforValidSeg};
   for (int k = 0; k < 7; ++k) {
     auto item = reader.Next();
     if (!item) {
-      result.error = displayName + ": the file ends before the " + kNames[k] + " (value " +
-                     std::to_string(k + 1) + " of 7).";
-      return result;
+      return Fail(displayName + ": the file ends before the " + kNames[k] + " (value " +
+                  std::to_string(k + 1) + " of 7).");
     }
-    auto value = ParseSingle(item->Text);
+    const NumberScan scan = ScanNumber(item->Text);
+    const auto value = scan.status == NumberStatus::Ok ? RoundToSingle(scan.value) : std::nullopt;
     if (!value) {
-      result.error = Where(displayName, *item) + ": the " + kNames[k] + " is \"" + item->Text +
-                     (ParseDecimal(item->Text) ? "\", beyond the single-precision range."
-                                               : "\", not a number.");
-      return result;
+      return Fail(Where(displayName, *item) + ": the " + kNames[k] + " is \"" + item->Text +
+                  (scan.status == NumberStatus::Ok ? "\", beyond the single-precision range."
+                                                   : "\", not a number."));
     }
     *values[k] = *value;
   }
-  result.ok = true;
-  return result;
+  return criteria;
 }
 
 CropFile ReadCropFile(const std::string& path) {
-  std::string contents;
-  if (auto error = ReadTextFile(path, contents)) {
-    CropFile result;
-    result.error = *error;
-    return result;
-  }
-  return ParseCropFile(contents, path);
+  auto contents = ReadTextFile(path);
+  if (!contents) return Fail(contents.reason());
+  return ParseCropFile(*contents, path);
 }
 
 CriteriaFile ReadCriteriaFile(const std::string& path) {
-  std::string contents;
-  if (auto error = ReadTextFile(path, contents)) {
-    CriteriaFile result;
-    result.error = *error;
-    return result;
-  }
-  return ParseCriteriaFile(contents, path);
+  auto contents = ReadTextFile(path);
+  if (!contents) return Fail(contents.reason());
+  return ParseCriteriaFile(*contents, path);
 }
 
-const CropRecord* FindCrop(const CropFile& crops, std::string_view name) {
+const CropRecord* FindCrop(const std::vector<CropRecord>& crops, std::string_view name) {
   const CropRecord* found = nullptr;
-  for (const CropRecord& record : crops.records) {
+  for (const CropRecord& record : crops) {
     if (record.Name == name) found = &record;
   }
   return found;

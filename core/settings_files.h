@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/result.h"
+
 namespace tarvik {
 
 inline constexpr const char* kCropFileName = "crop.dat";
@@ -47,18 +49,11 @@ struct Criteria {
   float NoPointsforValidSeg = 0;  // points
 };
 
-/// The crops of crop.dat in file order, or the reason it could not be read.
-struct CropFile {
-  bool ok = false;
-  std::string error;  // names the file and the problem
-  std::vector<CropRecord> records;
-};
-
-struct CriteriaFile {
-  bool ok = false;
-  std::string error;
-  Criteria values;
-};
+/// The crops of crop.dat in file order, or the reason, naming the file and
+/// the problem, it could not be read.
+using CropFile = Result<std::vector<CropRecord>>;
+/// The criteria of criteria.dat, or the reason it could not be read.
+using CriteriaFile = Result<Criteria>;
 
 /// Reads crop.dat: a heading of 5 items, then records of 5 items.
 CropFile ReadCropFile(const std::string& path);
@@ -70,6 +65,6 @@ CropFile ParseCropFile(std::string_view contents, const std::string& displayName
 CriteriaFile ParseCriteriaFile(std::string_view contents, const std::string& displayName);
 
 /// The last record named exactly `name` (case counts), or nullptr.
-const CropRecord* FindCrop(const CropFile& crops, std::string_view name);
+const CropRecord* FindCrop(const std::vector<CropRecord>& crops, std::string_view name);
 
 }  // namespace tarvik

@@ -11,7 +11,6 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -23,6 +22,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/number_text.h"
 #include "core/removal_codes.h"
 #include "export/layer_style.h"
 
@@ -70,17 +70,6 @@ std::vector<std::string> CompanionExtensions(ExportFormat format) {
 
 // ---------------------------------------------------------------- values
 
-/// A float as the double with the same shortest decimal text, so that 12.34
-/// is written as 12.34 and not as 12.340000152587891.
-double Widen(float value) {
-  if (!std::isfinite(value)) return static_cast<double>(value);
-  char text[32];
-  const auto written = std::to_chars(text, text + sizeof text, value);
-  double wide = 0;
-  std::from_chars(text, written.ptr, wide);
-  return wide;
-}
-
 /// `text` as UTF-8: valid UTF-8 as it is, anything else read as Latin-1.
 std::string AsUTF8(const std::string& text) {
   if (CPLIsUTF8(text.data(), static_cast<int>(text.size()))) return text;
@@ -111,7 +100,7 @@ void SetLong(OGRFeature& f, int i, std::int32_t v) {
   f.SetField(i, static_cast<int>(v));
 }
 void SetFloat(OGRFeature& f, int i, float v) {
-  f.SetField(i, Widen(v));
+  f.SetField(i, ShortestDecimal(v));
 }
 /// Text items without the blanks that pad them on the right, as the
 /// detailed GSLIB file writes them.
@@ -343,8 +332,8 @@ std::vector<std::array<double, 2>> Positions(const std::int32_t& count, const Po
       x.push_back(point.Easting);
       y.push_back(point.Northing);
     } else {
-      x.push_back(Widen(point.Longitude));
-      y.push_back(Widen(point.Latitude));
+      x.push_back(ShortestDecimal(point.Longitude));
+      y.push_back(ShortestDecimal(point.Latitude));
     }
   }
   if (crs == ExportCRS::UTM && !x.empty()) {

@@ -40,9 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     *text = input.ConsumeRandomLengthString(40);
   }
 
-  tarvik::ConvertedSettings out;
-  const auto error = tarvik::ConvertRunSettings(settings, out);
-  if (error) Expect(!error->empty(), "a failed conversion says why");
+  const auto converted = tarvik::ConvertRunSettings(settings);
+  if (!converted) Expect(!converted.reason().empty(), "a failed conversion says why");
 
   tarvik::RunSettings swapped = settings;
   swapped.DecimalPoint = settings.DecimalPoint == '.' ? ',' : '.';
@@ -51,11 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       c = c == '.' ? ',' : c == ',' ? '.' : c;
     }
   }
-  tarvik::ConvertedSettings other;
-  const auto otherError = tarvik::ConvertRunSettings(swapped, other);
-  Expect(error.has_value() == otherError.has_value(),
+  const auto swappedConverted = tarvik::ConvertRunSettings(swapped);
+  Expect(converted.ok() == swappedConverted.ok(),
          "the decimal comma converts as the full stop does");
-  if (error) return 0;
+  if (!converted) return 0;
+  const tarvik::ConvertedSettings& out = *converted;
+  const tarvik::ConvertedSettings& other = *swappedConverted;
 
   for (const float value : {out.TargetMoisture, out.TestWeight, out.SDOutlier, out.LowerLimit,
                             out.UpperLimit, out.SearchX, out.SearchY, out.SearchSD}) {

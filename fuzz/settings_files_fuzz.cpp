@@ -16,29 +16,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data), size);
 #ifdef TARVIK_FUZZ_CRITERIA
   const tarvik::CriteriaFile criteria = tarvik::ParseCriteriaFile(text, "criteria.dat");
-  if (!criteria.ok) {
-    Expect(StartsWith(criteria.error, "criteria.dat"), "the error names the file", criteria.error);
+  if (!criteria) {
+    Expect(StartsWith(criteria.reason(), "criteria.dat"), "the error names the file",
+           criteria.reason());
     return 0;
   }
-  Expect(criteria.error.empty(), "a read file has no error");
-  const tarvik::Criteria& c = criteria.values;
+  const tarvik::Criteria& c = *criteria;
   for (const float value : {c.StartPassDelay, c.EndPassDelay, c.SearchX, c.SearchY, c.SDOutlier,
                             c.SearchSD, c.NoPointsforValidSeg}) {
     Expect(std::isfinite(value), "every criterion is a finite number");
   }
 #else
   const tarvik::CropFile crops = tarvik::ParseCropFile(text, "crop.dat");
-  if (!crops.ok) {
-    Expect(StartsWith(crops.error, "crop.dat"), "the error names the file", crops.error);
-    Expect(crops.records.size() <= size, "records come from the text");
+  if (!crops) {
+    Expect(StartsWith(crops.reason(), "crop.dat"), "the error names the file", crops.reason());
     return 0;
   }
-  Expect(crops.error.empty(), "a read file has no error");
-  for (const tarvik::CropRecord& crop : crops.records) {
+  for (const tarvik::CropRecord& crop : *crops) {
     for (const double value : {crop.Moisture, crop.UpperLimit, crop.LowerLimit, crop.TestWeight}) {
       Expect(std::isfinite(value), "every crop value is a finite number");
     }
-    const tarvik::CropRecord* found = tarvik::FindCrop(crops, crop.Name);
+    const tarvik::CropRecord* found = tarvik::FindCrop(*crops, crop.Name);
     Expect(found != nullptr && found->Name == crop.Name, "every crop is found by its name");
   }
 #endif

@@ -2,16 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include "core/file_read.h"
+#include "core/number_text.h"
 
 namespace tarvik {
 
@@ -56,90 +53,11 @@ constexpr std::array<ItemLayout, kItemCount> kItems = {{
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r';
 }
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-/// What became of a numeric item.
-enum class NumberStatus { Ok, Empty, NotANumber, OutOfRange };
-
-/// Reads a decimal number (sign, digits, optional fraction, optional
-/// exponent) with the full stop as separator, whatever the locale. Words such
-/// as "inf", "nan" and "NA" and hexadecimal forms are not numbers.
-NumberStatus ReadNumber(std::string_view text, double& value) {
-  text = TrimBlanks(text);
-  if (text.empty()) return NumberStatus::Empty;
-  const char* const begin = text.data();
-  const char* const end = begin + text.size();
-  const char* p = begin;
-  if (*p == '+' || *p == '-') ++p;
-  const char* const mantissa = p;
-  std::int64_t magnitude = 0;  // decimal exponent of the leading significant digit, roughly
-  bool seenSignificant = false;
-  bool mantissaDigits = false;
-  std::uint64_t integer = 0;
-  for (; p != end && IsDigit(*p); ++p) {
-    mantissaDigits = true;
-    if (*p != '0') seenSignificant = true;
-    if (seenSignificant) ++magnitude;
-    integer = integer * 10 + static_cast<std::uint64_t>(*p - '0');
-  }
-  if (p == end && mantissaDigits && magnitude <= 15) {
-    // A plain whole number of up to 15 digits is exact in a double.
-    value = static_cast<double>(integer);
-    if (*begin == '-') value = -value;
-    return NumberStatus::Ok;
-  }
-  if (p != end && *p == '.') {
-    ++p;
-    for (; p != end && IsDigit(*p); ++p) {
-      mantissaDigits = true;
-      if (seenSignificant) continue;
-      if (*p != '0') {
-        seenSignificant = true;
-      } else {
-        --magnitude;
-      }
-    }
-  }
-  if (!mantissaDigits) return NumberStatus::NotANumber;
-  std::int64_t exponent = 0;
-  if (p != end && (*p == 'e' || *p == 'E')) {
-    ++p;
-    bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    if (p == end || !IsDigit(*p)) return NumberStatus::NotANumber;
-    for (; p != end && IsDigit(*p); ++p) {
-      if (exponent < 100000) exponent = exponent * 10 + (*p - '0');
-    }
-    if (negative) exponent = -exponent;
-  }
-  if (p != end) return NumberStatus::NotANumber;
-  if (!seenSignificant) {
-    value = (*begin == '-') ? -0.0 : 0.0;
-    return NumberStatus::Ok;
-  }
-
-  // from_chars takes no leading '+'; the shape is already checked.
-  const char* const start = (*begin == '+') ? mantissa : begin;
-  auto [stop, error] = std::from_chars(start, end, value, std::chars_format::general);
-  if (error == std::errc::result_out_of_range) {
-    // Too small to represent is a zero; too large is out of range.
-    if (magnitude + exponent <= 0) {
-      value = (*begin == '-') ? -0.0 : 0.0;
-      return NumberStatus::Ok;
-    }
-    return NumberStatus::OutOfRange;
-  }
-  if (error != std::errc{} || stop != end) return NumberStatus::NotANumber;
-  if (!std::isfinite(value)) return NumberStatus::OutOfRange;
-  return NumberStatus::Ok;
 }
 
 /// One item of a line: its text, without the quotes of a quoted item.
@@ -244,17 +162,6 @@ const char* RangeText(ItemKind kind) {
   }
 }
 
-/// Rounds half to even and checks the range of the field's type.
-template <typename Int>
-bool ToWhole(double value, Int& out) {
-  const double rounded = std::nearbyint(value);
-  if (rounded < std::numeric_limits<Int>::min() || rounded > std::numeric_limits<Int>::max()) {
-    return false;
-  }
-  out = static_cast<Int>(rounded);
-  return true;
-}
-
 /// Converts the items of one record into `point`. Returns the reason text
 /// (without file and line) of the first item that cannot be read.
 std::optional<std::string> StoreItems(const std::array<Item, kItemCount>& items, YieldPoint& point,
@@ -271,8 +178,9 @@ std::optional<std::string> StoreItems(const std::array<Item, kItemCount>& items,
 
     const bool whole = layout.kind == ItemKind::Int16 || layout.kind == ItemKind::Int32;
     const std::string_view written = TrimBlanks(item.text);
-    double value = 0;
-    switch (ReadNumber(written, value)) {
+    const NumberScan scan = ScanNumber(written);
+    const double value = scan.value;
+    switch (scan.status) {
       case NumberStatus::Ok:
         break;
       case NumberStatus::Empty:
@@ -289,16 +197,17 @@ std::optional<std::string> StoreItems(const std::array<Item, kItemCount>& items,
         coordinates[static_cast<std::size_t>(k)] = value;
         break;
       case ItemKind::Single:
-        point.*layout.single = static_cast<float>(value);
-        if (!std::isfinite(point.*layout.single)) {
+        if (const auto single = RoundToSingle(value)) {
+          point.*layout.single = *single;
+        } else {
           return std::string(written) + " is beyond the single-precision range";
         }
         break;
       case ItemKind::Int16:
-        inRange = ToWhole(value, point.*layout.int16);
+        inRange = RoundIntoWhole(value, point.*layout.int16);
         break;
       case ItemKind::Int32:
-        inRange = ToWhole(value, point.*layout.int32);
+        inRange = RoundIntoWhole(value, point.*layout.int32);
         break;
       case ItemKind::Text:
         break;
@@ -325,7 +234,7 @@ std::optional<std::string> StoreItems(const std::array<Item, kItemCount>& items,
 
 ReadResult Refuse(std::int32_t& count, std::string reason) {
   count = 0;
-  return {false, std::move(reason)};
+  return Fail(std::move(reason));
 }
 
 }  // namespace
@@ -389,62 +298,38 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
   records.resize(static_cast<std::size_t>(kMaxPoints) + 1);
   table.records.swap(records);
   count = n;
-  return {true, {}};
+  return Done{};
+}
+
+Result<std::string> ReadExportFile(const std::string& fileName) {
+  if (fileName.empty()) return Fail("No input file was named.");
+  auto contents = ReadWholeFile(fileName);
+  if (contents) return std::move(*contents);
+  const Reasons reasons(fileName);
+  const FileFailure& failure = contents.reason();
+  switch (failure.problem) {
+    case FileFailure::Problem::Missing:
+      return Fail(reasons.Whole("the file does not exist"));
+    case FileFailure::Problem::Folder:
+      return Fail(reasons.Whole("is a folder, not a file"));
+    case FileFailure::Problem::CannotOpen:
+      return Fail(reasons.Whole(std::string("cannot be opened: ") + std::strerror(failure.error)));
+    case FileFailure::Problem::TooLarge:
+      return Fail(
+          reasons.Whole("is larger than 256 MiB; an export of 62,000 records is "
+                        "far smaller"));
+    case FileFailure::Problem::CannotRead:
+      break;
+  }
+  return Fail(reasons.Whole(std::string("cannot be read: ") + std::strerror(failure.error)));
 }
 
 ReadResult ReadAdvancedExport(const std::string& fileName, PointTable& table, std::int32_t& count) {
   count = 0;
-  const Reasons reasons(fileName);
-  if (fileName.empty()) return Refuse(count, "No input file was named.");
 
-  std::error_code error;
-  const auto status = std::filesystem::status(fileName, error);
-  if (status.type() == std::filesystem::file_type::not_found) {
-    return Refuse(count, reasons.Whole("the file does not exist"));
-  }
-  if (status.type() == std::filesystem::file_type::directory) {
-    return Refuse(count, reasons.Whole("is a folder, not a file"));
-  }
-
-  std::FILE* file = std::fopen(fileName.c_str(), "rb");
-  if (file == nullptr) {
-    return Refuse(count, reasons.Whole(std::string("cannot be opened: ") + std::strerror(errno)));
-  }
-  // A full export of 62,000 records is a few megabytes; anything past this
-  // is not one (a disk image or a device picked by mistake) and is not
-  // loaded into memory.
-  constexpr std::uintmax_t kMaxBytes = 256U << 20U;
-  const auto tooLarge = [&] {
-    std::fclose(file);
-    return Refuse(count, reasons.Whole("is larger than 256 MiB; an export of 62,000 records is "
-                                       "far smaller"));
-  };
-  std::string contents;
-  if (status.type() == std::filesystem::file_type::regular) {
-    const auto size = std::filesystem::file_size(fileName, error);
-    if (!error && size > kMaxBytes) return tooLarge();
-    if (!error) contents.reserve(static_cast<std::size_t>(size));
-  }
-  char buffer[1 << 16];
-  bool failed = false;
-  int readErrno = 0;
-  while (true) {
-    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
-    contents.append(buffer, got);
-    if (contents.size() > kMaxBytes) return tooLarge();
-    if (got < sizeof buffer) {
-      if (std::ferror(file)) {
-        failed = true;
-        readErrno = errno;
-      }
-      break;
-    }
-  }
-  std::fclose(file);
-  if (failed) {
-    return Refuse(count, reasons.Whole(std::string("cannot be read: ") + std::strerror(readErrno)));
-  }
-  return ParseAdvancedExport(contents, fileName, table, count);
+  auto contents = ReadExportFile(fileName);
+  if (!contents) return Refuse(count, contents.reason());
+  return ParseAdvancedExport(*contents, fileName, table, count);
 }
 
 }  // namespace tarvik

@@ -6,15 +6,18 @@
 #include <string_view>
 
 #include "core/point_table.h"
+#include "core/result.h"
 
 namespace tarvik {
 
-/// What a read came to. On failure `reason` says where and what, for example
+/// What a read came to. A refusal's reason says where and what, for example
 /// "field.txt:12: item 5 (GPSInterval): \"abc\" is not a number".
-struct ReadResult {
-  bool ok = false;
-  std::string reason;
-};
+using ReadResult = Status<>;
+
+/// The contents of an input file, or the reason naming it: none named, it
+/// does not exist, is a folder, cannot be opened or read, or is larger than
+/// 256 MiB. Shared by the readers of every input layout.
+Result<std::string> ReadExportFile(const std::string& fileName);
 
 /// Reads the whole file into `table` and sets `count`; on any failure the
 /// table is left unchanged and `count` is 0. Never throws for bad input.

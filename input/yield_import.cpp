@@ -1,17 +1,11 @@
 #include "input/yield_import.h"
 
 #include <array>
-#include <cerrno>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <limits>
 #include <map>
 #include <utility>
 #include <vector>
 
+#include "core/number_text.h"
 #include "input/advanced_export.h"
 
 namespace tarvik {
@@ -123,10 +117,6 @@ std::string NormalName(std::string_view name) {
   return normal;
 }
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 /// Blanks around items: spaces and CR, and tabs unless they separate items.
 struct Blanks {
   char separator = ',';
@@ -141,69 +131,8 @@ std::string_view Trim(std::string_view text, Blanks blank = {}) {
   return text;
 }
 
-enum class NumberStatus { Ok, Empty, NotANumber, OutOfRange };
-
-/// A decimal number (sign, digits, optional fraction and exponent) with the
-/// full stop as separator, read as the strict reader reads it: words such as
-/// "NA", "inf" and "nan" and hexadecimal forms are not numbers, a value too
-/// small to represent is a zero of its sign, one too large is out of range.
-NumberStatus ReadNumber(std::string_view text, double& value) {
-  if (text.empty()) return NumberStatus::Empty;
-  const char* const begin = text.data();
-  const char* const end = begin + text.size();
-  const char* p = begin;
-  const bool negative = *p == '-';
-  if (*p == '+' || *p == '-') ++p;
-  const char* const mantissa = p;
-  std::int64_t magnitude = 0;  // decimal order of the leading significant digit
-  bool significant = false;
-  bool digits = false;
-  for (; p != end && IsDigit(*p); ++p) {
-    digits = true;
-    if (*p != '0') significant = true;
-    if (significant) ++magnitude;
-  }
-  if (p != end && *p == '.') {
-    for (++p; p != end && IsDigit(*p); ++p) {
-      digits = true;
-      if (significant) continue;
-      if (*p != '0') {
-        significant = true;
-      } else {
-        --magnitude;
-      }
-    }
-  }
-  if (!digits) return NumberStatus::NotANumber;
-  std::int64_t exponent = 0;
-  if (p != end && (*p == 'e' || *p == 'E')) {
-    ++p;
-    bool negativeExponent = false;
-    if (p != end && (*p == '+' || *p == '-')) negativeExponent = *p++ == '-';
-    if (p == end || !IsDigit(*p)) return NumberStatus::NotANumber;
-    for (; p != end && IsDigit(*p); ++p) {
-      if (exponent < 100000) exponent = exponent * 10 + (*p - '0');
-    }
-    if (negativeExponent) exponent = -exponent;
-  }
-  if (p != end) return NumberStatus::NotANumber;
-  if (!significant) {
-    value = negative ? -0.0 : 0.0;
-    return NumberStatus::Ok;
-  }
-  const char* const start = (*begin == '+') ? mantissa : begin;
-  auto [stop, error] = std::from_chars(start, end, value, std::chars_format::general);
-  if (error == std::errc::result_out_of_range) {
-    if (magnitude + exponent <= 0) {
-      value = negative ? -0.0 : 0.0;
-      return NumberStatus::Ok;
-    }
-    return NumberStatus::OutOfRange;
-  }
-  if (error != std::errc{} || stop != end) return NumberStatus::NotANumber;
-  if (!std::isfinite(value)) return NumberStatus::OutOfRange;
-  return NumberStatus::Ok;
-}
+/// Items are scanned as written: blanks inside quotes make no number.
+constexpr NumberForm kItemNumbers{'.', false};
 
 std::string Quoted(std::string_view text) {
   std::string quoted = "\"";
@@ -223,17 +152,6 @@ const char* RangeText(Kind kind) {
   }
 }
 
-/// Rounds half to even into the field's type; false outside its range.
-template <typename Int>
-bool ToWhole(double value, Int& out) {
-  const double rounded = std::nearbyint(value);
-  if (rounded < std::numeric_limits<Int>::min() || rounded > std::numeric_limits<Int>::max()) {
-    return false;
-  }
-  out = static_cast<Int>(rounded);
-  return true;
-}
-
 /// Stores one item's text into `point` (coordinates into `coordinates`, to be
 /// checked once the record is complete). The reason, without file, line and
 /// item, when the text is not of the item's type.
@@ -245,8 +163,9 @@ std::optional<std::string> StoreItem(Target target, std::string_view text, Yield
     return std::nullopt;
   }
   const bool whole = info.kind == Kind::Int16 || info.kind == Kind::Int32;
-  double value = 0;
-  switch (ReadNumber(text, value)) {
+  const NumberScan scan = ScanNumber(text, kItemNumbers);
+  const double value = scan.value;
+  switch (scan.status) {
     case NumberStatus::Ok:
       break;
     case NumberStatus::Empty:
@@ -262,16 +181,17 @@ std::optional<std::string> StoreItem(Target target, std::string_view text, Yield
       coordinates[target == Target::Longitude ? 0 : 1] = value;
       break;
     case Kind::Single:
-      point.*info.single = static_cast<float>(value);
-      if (!std::isfinite(point.*info.single)) {
+      if (const auto single = RoundToSingle(value)) {
+        point.*info.single = *single;
+      } else {
         return std::string(text) + " is beyond the single-precision range";
       }
       break;
     case Kind::Int16:
-      inRange = ToWhole(value, point.*info.int16);
+      inRange = RoundIntoWhole(value, point.*info.int16);
       break;
     case Kind::Int32:
-      inRange = ToWhole(value, point.*info.int32);
+      inRange = RoundIntoWhole(value, point.*info.int32);
       break;
     case Kind::Text:
       break;
@@ -634,15 +554,15 @@ ImportResult ReadAdvancedLayout(std::string_view contents, std::string_view disp
   ImportResult result;
   if (!codes) {
     const ReadResult read = ParseAdvancedExport(contents, displayName, table, count);
-    result.ok = read.ok;
-    result.reason = read.reason;
-    result.layout = description + (read.ok ? "; header codes as written" : "");
+    result.ok = read.ok();
+    if (!read) result.reason = read.reason();
+    result.layout = description + (read ? "; header codes as written" : "");
     return result;
   }
   PointTable read;
   std::int32_t n = 0;
   const ReadResult strict = ParseAdvancedExport(contents, displayName, read, n);
-  if (!strict.ok) return Refuse(count, strict.reason, description);
+  if (!strict) return Refuse(count, strict.reason(), description);
   std::vector<YieldPoint> records(read.records.begin(), read.records.begin() + n + 1);
   std::string mapping;
   if (auto refused = MapHeaderCodes(records, true, codes, mapping)) {
@@ -665,14 +585,14 @@ std::optional<HeaderCodes> ParseHeaderCodes(std::string_view text) {
   std::array<std::int16_t*, 2> outs = {&codes.Harvesting, &codes.Up};
   std::array<std::string_view, 2> parts = {text.substr(0, comma), text.substr(comma + 1)};
   for (std::size_t k = 0; k < 2; ++k) {
+    // A whole number as written: a sign and digits, no fraction or exponent.
     const std::string_view part = Trim(parts[k]);
-    if (part.empty() || part.find_first_not_of("+-0123456789") != std::string_view::npos) {
-      return std::nullopt;
-    }
-    const char* begin = part.data();
-    if (*begin == '+') ++begin;
-    const auto [stop, error] = std::from_chars(begin, part.data() + part.size(), *outs[k]);
-    if (error != std::errc{} || stop != part.data() + part.size()) return std::nullopt;
+    if (part.find_first_not_of("+-0123456789") != std::string_view::npos) return std::nullopt;
+    const NumberScan scan = ScanNumber(part, kItemNumbers);
+    if (scan.status != NumberStatus::Ok) return std::nullopt;
+    const auto code = RoundToWhole<std::int16_t>(scan.value);
+    if (!code) return std::nullopt;
+    *outs[k] = *code;
   }
   if (codes.Harvesting == codes.Up) return std::nullopt;
   return codes;
@@ -711,9 +631,8 @@ ImportResult ParseYieldExport(std::string_view contents, std::string_view displa
   std::size_t badItem = 0;
   const char* problem = nullptr;
   const char separator = SeparatorOf(first);
-  double number = 0;
   if (SplitItems(first, separator, items, badItem, problem) &&
-      ReadNumber(items[0], number) != NumberStatus::Ok) {
+      ScanNumber(items[0], kItemNumbers).status != NumberStatus::Ok) {
     Layout layout;
     if (auto refused = HeadedLayout(items, separator, lineNumber, layout)) {
       return Refuse(count, reasons.Line(lineNumber, *refused));
@@ -744,49 +663,9 @@ ImportResult ParseYieldExport(std::string_view contents, std::string_view displa
 ImportResult ReadYieldExport(const std::string& fileName, PointTable& table, std::int32_t& count,
                              const std::optional<HeaderCodes>& codes) {
   count = 0;
-  const Reasons reasons(fileName);
-  if (fileName.empty()) return Refuse(count, "No input file was named.");
-
-  std::error_code error;
-  const auto status = std::filesystem::status(fileName, error);
-  if (status.type() == std::filesystem::file_type::not_found) {
-    return Refuse(count, reasons.Whole("the file does not exist"));
-  }
-  if (status.type() == std::filesystem::file_type::directory) {
-    return Refuse(count, reasons.Whole("is a folder, not a file"));
-  }
-  std::FILE* file = std::fopen(fileName.c_str(), "rb");
-  if (file == nullptr) {
-    return Refuse(count, reasons.Whole(std::string("cannot be opened: ") + std::strerror(errno)));
-  }
-  // As the strict reader: an export of 62,000 records is a few megabytes,
-  // so anything past 256 MiB is no export and is not loaded.
-  constexpr std::size_t kMaxBytes = 256U << 20U;
-  std::string contents;
-  char buffer[1 << 16];
-  int readErrno = 0;
-  bool tooLarge = false;
-  while (true) {
-    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
-    contents.append(buffer, got);
-    if (contents.size() > kMaxBytes) {
-      tooLarge = true;
-      break;
-    }
-    if (got < sizeof buffer) {
-      if (std::ferror(file)) readErrno = errno == 0 ? EIO : errno;
-      break;
-    }
-  }
-  std::fclose(file);
-  if (tooLarge) {
-    return Refuse(count, reasons.Whole("is larger than 256 MiB; an export of 62,000 records is "
-                                       "far smaller"));
-  }
-  if (readErrno != 0) {
-    return Refuse(count, reasons.Whole(std::string("cannot be read: ") + std::strerror(readErrno)));
-  }
-  return ParseYieldExport(contents, fileName, table, count, codes);
+  auto contents = ReadExportFile(fileName);
+  if (!contents) return Refuse(count, contents.reason());
+  return ParseYieldExport(*contents, fileName, table, count, codes);
 }
 
 }  // namespace tarvik

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "core/errors.h"
+#include "core/number_text.h"
 #include "output/writers.h"
 
 namespace tarvik {
@@ -14,10 +15,8 @@ namespace {
 /// Whether text read back as the reader reads a number (as a double, then
 /// rounded to single precision) gives exactly `value`.
 bool ReadsBackAs(std::string_view text, float value) {
-  double read = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), read);
-  return error == std::errc{} && end == text.data() + text.size() &&
-         static_cast<float>(read) == value;
+  const NumberScan read = ScanNumber(text);
+  return read.status == NumberStatus::Ok && static_cast<float>(read.value) == value;
 }
 
 /// The shortest text of a single-precision value that reads back as it. The

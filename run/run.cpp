@@ -149,9 +149,9 @@ std::optional<std::string> ReadInput(std::int32_t& count, PointTable& table,
     return reason;
   }
   const ReadResult read = ReadAdvancedExport(inputFile, table, count);
-  if (read.ok && count > 0) return std::nullopt;
+  if (read && count > 0) return std::nullopt;
   count = 0;
-  return read.reason.empty() ? inputFile + ": the file holds no records." : read.reason;
+  return read ? inputFile + ": the file holds no records." : read.reason();
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -167,7 +167,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::optional<std::string> ConvertRunSettings(const RunSettings& s, ConvertedSettings& out) {
+Result<ConvertedSettings> ConvertRunSettings(const RunSettings& s) {
+  ConvertedSettings out;
   SettingsConverter c(s.DecimalPoint);
   c.Single(s.MC, "Standard Moisture Content (%)", out.TargetMoisture);
   c.Single(s.Density, "Test weight (lb/bu)", out.TestWeight);
@@ -185,7 +186,8 @@ std::optional<std::string> ConvertRunSettings(const RunSettings& s, ConvertedSet
   c.Whole(s.FNorth, "False Northing", out.FalseNorthing);
   c.Delay(s.FlowDelay, "Flow Delay", out.FlowDelay, &out.EstimateFlowDelay);
   c.Delay(s.MoistureDelay, "Moisture Delay", out.MoistureDelay);
-  return c.error;
+  if (c.error) return Fail(std::move(*c.error));
+  return out;
 }
 
 FieldExtent ConvertCoordinates(const std::int32_t& count, PointTable& table) {
@@ -346,10 +348,12 @@ RunOutcome RunPipeline(std::int32_t& count, PointTable& table, const RunSettings
     return refusal;
   }
 
-  ConvertedSettings s;
-  if (auto error = ConvertRunSettings(settings, s)) {
-    return Message(RunStatus::SettingError, *error, kSettingsTitle, MessageIcon::Critical);
+  const auto converted = ConvertRunSettings(settings);
+  if (!converted) {
+    return Message(RunStatus::SettingError, converted.reason(), kSettingsTitle,
+                   MessageIcon::Critical);
   }
+  const ConvertedSettings& s = *converted;
 
   RunCounts counts;
   counts.PointsRead = count;

@@ -10,6 +10,7 @@
 #include "core/point_table.h"
 #include "core/progress.h"
 #include "core/removal_codes.h"
+#include "core/result.h"
 #include "core/settings_files.h"
 #include "input/blocks.h"
 #include "input/delay_estimate.h"
@@ -70,9 +71,10 @@ struct ConvertedSettings {
   std::int16_t MoistureDelay = 0;    // s
 };
 
-/// Converts the texts in the order the run uses them. Returns the message of
-/// the first that fails, naming the field by its label and what it expects.
-std::optional<std::string> ConvertRunSettings(const RunSettings& settings, ConvertedSettings& out);
+/// Converts the texts in the order the run uses them: the values, or the
+/// message of the first that fails, naming the field by its label and what
+/// it expects.
+Result<ConvertedSettings> ConvertRunSettings(const RunSettings& settings);
 
 /// The fields as the window fills them at start-up from a crop and the
 /// criteria, numbers written with `decimalPoint`; nothing when SearchY is no

@@ -1,6 +1,7 @@
 // Text <-> number conversions, the settings files and the development records.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "core/development_records.h"
+#include "core/file_read.h"
 #include "core/number_text.h"
 #include "core/settings_files.h"
 #include "support/files.h"
@@ -35,6 +37,32 @@ TEST(NumberText, ParsesDecimalTextsStrictly) {
   EXPECT_EQ(ParseDecimal("0." + zeros + "1e5"), 0.0);
   EXPECT_EQ(ParseDecimal("1" + zeros + "e-800"), 0.0);
   EXPECT_EQ(ParseDecimal("1" + zeros + "e-300"), 1e100);
+}
+
+TEST(NumberText, ScanReportsWhyATextIsNoNumber) {
+  const auto status = [](std::string_view text, NumberForm form = {}) {
+    return ScanNumber(text, form).status;
+  };
+  EXPECT_EQ(status(" \t"), NumberStatus::Empty);
+  EXPECT_EQ(status("NA"), NumberStatus::NotANumber);
+  EXPECT_EQ(status("inf"), NumberStatus::NotANumber);
+  EXPECT_EQ(status("1e999"), NumberStatus::OutOfRange);
+  EXPECT_EQ(status("-1e999"), NumberStatus::OutOfRange);
+  // Untrimmed, as the importer reads quoted items: a blank makes no number.
+  EXPECT_EQ(status(" 5", {'.', false}), NumberStatus::NotANumber);
+  EXPECT_EQ(status("", {'.', false}), NumberStatus::Empty);
+  EXPECT_EQ(ScanNumber("2,5e1", {',', true}).value, 25.0);
+  // A zero and a value too small to represent keep their sign.
+  for (const char* text : {"-0", "-0.000", "-1e-999"}) {
+    const NumberScan scan = ScanNumber(text);
+    EXPECT_EQ(scan.status, NumberStatus::Ok) << text;
+    EXPECT_TRUE(scan.value == 0 && std::signbit(scan.value)) << text;
+  }
+  // The exponent is counted in full: many leading zeros do not turn an
+  // overflow into a zero.
+  const std::string zeros(200000, '0');
+  EXPECT_EQ(status("0." + zeros + "1e1000000"), NumberStatus::OutOfRange);
+  EXPECT_EQ(ScanNumber("0." + zeros + "1e200005").value, 1e4);
 }
 
 TEST(NumberText, WholeAndSingleTextsRoundThenCheckTheRange) {
@@ -70,55 +98,80 @@ TEST(SettingsFiles, CropRecordsInFileOrderWithTheLastOfANameWinning) {
       "corn,1,2,3,4\n"
       "Corn,16,310,5,55\n",
       "crop.dat");
-  ASSERT_TRUE(crops.ok) << crops.error;
-  ASSERT_EQ(crops.records.size(), 4U);
-  EXPECT_EQ(crops.records[1].Name, "Grain, sorghum");
-  EXPECT_EQ(crops.records[1].LowerLimit, 0.0);
-  EXPECT_EQ(crops.records[2].Name, "corn");
-  const CropRecord* corn = FindCrop(crops, "Corn");
+  ASSERT_TRUE(crops) << crops.reason();
+  ASSERT_EQ(crops->size(), 4U);
+  EXPECT_EQ((*crops)[1].Name, "Grain, sorghum");
+  EXPECT_EQ((*crops)[1].LowerLimit, 0.0);
+  EXPECT_EQ((*crops)[2].Name, "corn");
+  const CropRecord* corn = FindCrop(*crops, "Corn");
   ASSERT_NE(corn, nullptr);
   EXPECT_EQ(corn->Moisture, 16.0);
   EXPECT_EQ(corn->UpperLimit, 310.0);
   EXPECT_EQ(corn->TestWeight, 55.0);
-  EXPECT_EQ(FindCrop(crops, "Wheat"), nullptr);
+  EXPECT_EQ(FindCrop(*crops, "Wheat"), nullptr);
 
-  EXPECT_EQ(ParseCropFile("a,b,c\n", "crop.dat").error,
+  EXPECT_EQ(ParseCropFile("a,b,c\n", "crop.dat").reason(),
             "crop.dat: the heading ends after 3 of its 5 items.");
-  EXPECT_EQ(ParseCropFile("a,b,c,d,e\nCorn,15.5,abc,0,56\n", "crop.dat").error,
+  EXPECT_EQ(ParseCropFile("a,b,c,d,e\nCorn,15.5,abc,0,56\n", "crop.dat").reason(),
             "crop.dat:2: the upper limit of \"Corn\" is \"abc\", not a number.");
-  EXPECT_EQ(ParseCropFile("a,b,c,d,e\nCorn,15.5,300\n", "crop.dat").error,
+  EXPECT_EQ(ParseCropFile("a,b,c,d,e\nCorn,15.5,300\n", "crop.dat").reason(),
             "crop.dat: the record of \"Corn\" ends before its lower limit.");
   const CropFile empty = ParseCropFile("a,b,c,d,e\n", "crop.dat");
-  EXPECT_TRUE(empty.ok && empty.records.empty());
+  EXPECT_TRUE(empty && empty->empty());
 }
 
 TEST(SettingsFiles, CriteriaTakeTheFirstSevenValuesOverAnyLines) {
   for (const char* text :
        {"a,b,c,d,e,f,g\n4,4,20,10,3,2.5,10\n", "a,b,c,d,e,f,g\n4,4\n20\n10,3,2.5,\n10,99,98\n"}) {
     const CriteriaFile f = ParseCriteriaFile(text, "c");
-    ASSERT_TRUE(f.ok) << f.error;
-    EXPECT_EQ(f.values.StartPassDelay, 4.0F);
-    EXPECT_EQ(f.values.SearchX, 20.0F);
-    EXPECT_EQ(f.values.SearchY, 10.0F);
-    EXPECT_EQ(f.values.SearchSD, 2.5F);
-    EXPECT_EQ(f.values.NoPointsforValidSeg, 10.0F);
+    ASSERT_TRUE(f) << f.reason();
+    EXPECT_EQ(f->StartPassDelay, 4.0F);
+    EXPECT_EQ(f->SearchX, 20.0F);
+    EXPECT_EQ(f->SearchY, 10.0F);
+    EXPECT_EQ(f->SearchSD, 2.5F);
+    EXPECT_EQ(f->NoPointsforValidSeg, 10.0F);
   }
-  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,4,20\n", "criteria.dat").error,
+  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,4,20\n", "criteria.dat").reason(),
             "criteria.dat: the file ends before the search size Y (value 4 of 7).");
-  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,x,20,10,3,2.5,10\n", "criteria.dat").error,
+  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,x,20,10,3,2.5,10\n", "criteria.dat").reason(),
             "criteria.dat:2: the end pass delay is \"x\", not a number.");
-  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,4,1e39,10,3,2.5,10\n", "criteria.dat").error,
+  EXPECT_EQ(ParseCriteriaFile("a,b,c,d,e,f,g\n4,4,1e39,10,3,2.5,10\n", "criteria.dat").reason(),
             "criteria.dat:2: the search size X is \"1e39\", beyond the single-precision range.");
+}
+
+TEST(FileRead, RefusesWhatIsNoFileOrTooLargeAndReadsBytesAsStored) {
+  namespace fs = std::filesystem;
+  const auto folder = fs::temp_directory_path() / "tarvik-file-read-test";
+  fs::create_directories(folder);
+  const std::string path = (folder / "f.txt").string();
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  const std::string bytes("a\r\nb\0c", 6);
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  const auto read = ReadWholeFile(path);
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(*read, bytes);
+  using P = FileFailure::Problem;
+  EXPECT_EQ(ReadWholeFile(path, 5).reason().problem, P::TooLarge);
+  EXPECT_EQ(ReadWholeFile(folder.string()).reason().problem, P::Folder);
+  EXPECT_EQ(ReadWholeFile((folder / "none").string()).reason().problem, P::Missing);
+#ifndef _WIN32
+  // A device is read up to the cap, never to its end.
+  EXPECT_EQ(ReadWholeFile("/dev/zero", 1 << 20).reason().problem, P::TooLarge);
+#endif
+  fs::remove_all(folder);
 }
 
 TEST(SettingsFiles, MissingFilesAndFoldersAreRefusedWithTheirPath) {
   const testing::TestFolder folder("core");
   std::filesystem::create_directories(folder / "crop.dat");
-  const CropFile missing = ReadCropFile((folder / "none.dat").string());
-  EXPECT_NE(missing.error.find("none.dat: cannot be opened"), std::string::npos) << missing.error;
-  const CropFile directory = ReadCropFile((folder / "crop.dat").string());
-  EXPECT_NE(directory.error.find("is a folder"), std::string::npos) << directory.error;
-  EXPECT_FALSE(missing.ok || directory.ok);
+  const std::string missing = (folder / "none.dat").string();
+  EXPECT_EQ(ReadCropFile(missing).reason(),
+            missing + ": cannot be opened (missing or unreadable).");
+  const std::string directory = (folder / "crop.dat").string();
+  EXPECT_EQ(ReadCriteriaFile(directory).reason(), directory + ": is a folder, not a file.");
+  std::filesystem::remove_all(folder);
 }
 
 #ifndef _WIN32
@@ -169,12 +222,13 @@ TEST(SettingsFiles, TheCopyCommandCopiesIntoAnAwkwardFolderAndKeepsWhatIsThere) 
 }
 #endif
 
-TEST(DevelopmentRecords, ReadsWholeFilesAndKeepsThePointsOfARefusedOne) {
-  std::vector<YieldPoint> points;
-  ASSERT_EQ(ParseDevelopmentRecords("0,1,1,1,33,712000,4520000,150.5,9\r\n"
-                                    "\"12\",2,1,2,1,-5,7,1e-3,10\n",
-                                    "t.txt", points),
-            std::nullopt);
+TEST(DevelopmentRecords, ReadsWholeFilesOrNamesTheLineAndTheColumn) {
+  const auto read = ParseDevelopmentRecords(
+      "0,1,1,1,33,712000,4520000,150.5,9\r\n"
+      "\"12\",2,1,2,1,-5,7,1e-3,10\n",
+      "t.txt");
+  ASSERT_TRUE(read) << read.reason();
+  const std::vector<YieldPoint>& points = *read;
   ASSERT_EQ(points.size(), 3U);
   EXPECT_EQ(points[0], YieldPoint{});
   EXPECT_EQ(points[2].RemovalCode, 12);
@@ -182,15 +236,13 @@ TEST(DevelopmentRecords, ReadsWholeFilesAndKeepsThePointsOfARefusedOne) {
   EXPECT_EQ(points[2].Yield, 1e-3F);
   EXPECT_EQ(points[2].GPSTime, 10);
 
-  const std::vector<YieldPoint> before = points;
-  EXPECT_EQ(ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n0,2,1,1,33,1,1,nan,1\n", "t.txt", points),
+  EXPECT_EQ(ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n0,2,1,1,33,1,1,nan,1\n", "t.txt").reason(),
             "t.txt:2: the Yield is \"nan\", not a number.");
   EXPECT_EQ(
-      ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n40000,2,1,1,33,1,1,1,1\n", "t.txt", points),
+      ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n40000,2,1,1,33,1,1,1,1\n", "t.txt").reason(),
       "t.txt:2: the VData is \"40000\", not a whole number from -32768 to 32767.");
-  EXPECT_EQ(ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n0,2\n", "t.txt", points),
+  EXPECT_EQ(ParseDevelopmentRecords("0,1,1,1,33,1,1,1,1\n0,2\n", "t.txt").reason(),
             "t.txt: the file ends inside record 2, after 2 of its 9 items.");
-  EXPECT_EQ(points, before);
 }
 
 }  // namespace

@@ -105,12 +105,16 @@ TEST(MoistureDelay, MovesMoistureAndKeepsItsOwnWhereNoneWasLogged) {
 }
 
 TEST(DelaySettings, DelaysAreWholeSecondsFromZeroAndOnlyTheFlowMayBeAuto) {
+  // The reason of a refusal, or nothing with `out` set.
   const auto convert = [](const std::string& flow, const std::string& moisture,
-                          ConvertedSettings& out) {
+                          ConvertedSettings& out) -> std::optional<std::string> {
     RunSettings s = *StartupSettings({"Corn", 15.5, 350, 1, 56}, {4, 4, 20, 10, 3, 2.5F, 10});
     s.FlowDelay = flow;
     s.MoistureDelay = moisture;
-    return ConvertRunSettings(s, out);
+    const auto converted = ConvertRunSettings(s);
+    if (!converted) return converted.reason();
+    out = *converted;
+    return std::nullopt;
   };
   ConvertedSettings out;
   EXPECT_EQ(convert("", "", out), std::nullopt);
@@ -136,7 +140,7 @@ TEST(DelaySettings, DelaysAreWholeSecondsFromZeroAndOnlyTheFlowMayBeAuto) {
 std::unique_ptr<PointTable> Generated(const FieldSimOptions& options, std::int32_t& count) {
   auto table = std::make_unique<PointTable>();
   const ReadResult read = ParseAdvancedExport(SimulateField(options), "field", *table, count);
-  EXPECT_TRUE(read.ok) << read.reason;
+  EXPECT_TRUE(read.ok()) << read.reason();
   return table;
 }
 

@@ -32,10 +32,10 @@ RunSettings SuppliedSettings() {
   const std::string folder = std::string(TARVIK_SOURCE_DIR) + "/settings";
   const CropFile crops = ReadCropFile(SettingsFilePath(folder, kCropFileName));
   const CriteriaFile criteria = ReadCriteriaFile(SettingsFilePath(folder, kCriteriaFileName));
-  EXPECT_TRUE(crops.ok && criteria.ok);
-  const CropRecord* corn = FindCrop(crops, "Corn");
+  EXPECT_TRUE(crops && criteria);
+  const CropRecord* corn = FindCrop(*crops, "Corn");
   EXPECT_NE(corn, nullptr);
-  return *StartupSettings(*corn, criteria.values);
+  return *StartupSettings(*corn, *criteria);
 }
 
 /// Named changes to the supplied settings: field texts, and re-scaling.

@@ -32,7 +32,7 @@ std::string MalformedPath(const std::string& name) {
 /// A table holding an earlier successful read, to see that refusals leave it alone.
 struct Loaded {
   Loaded() {
-    EXPECT_TRUE(ParseAdvancedExport(kGoodLine + "\n" + kGoodLine, "old", table, count).ok);
+    EXPECT_TRUE(ParseAdvancedExport(kGoodLine + "\n" + kGoodLine, "old", table, count).ok());
   }
   PointTable table;
   std::int32_t count = 0;
@@ -73,8 +73,8 @@ TEST(ReadAdvancedExport, RefusesEachMalformedFileWithItsReason) {
     const PointTable before = loaded.table;
     const std::string path = MalformedPath(file);
     const ReadResult read = ReadAdvancedExport(path, loaded.table, loaded.count);
-    EXPECT_FALSE(read.ok);
-    EXPECT_EQ(read.reason, path + reason);
+    EXPECT_FALSE(read.ok());
+    EXPECT_EQ(read.reason(), path + reason);
     EXPECT_EQ(loaded.count, 0);
     EXPECT_TRUE(loaded.table.records == before.records);
   }
@@ -85,7 +85,7 @@ TEST(ReadAdvancedExport, ReadsAFullTableAndRefusesOneRecordMoreOrAHugeFile) {
   std::int32_t count = 0;
   const std::string full = TempFile("full_62000.txt", kMaxPoints);
   ReadResult read = ReadAdvancedExport(full, table, count);
-  ASSERT_TRUE(read.ok) << read.reason;
+  ASSERT_TRUE(read.ok()) << read.reason();
   EXPECT_EQ(count, kMaxPoints);
   EXPECT_EQ(table[kMaxPoints].GPSTime, 1000);
   EXPECT_EQ(table[0], YieldPoint{});
@@ -93,8 +93,8 @@ TEST(ReadAdvancedExport, ReadsAFullTableAndRefusesOneRecordMoreOrAHugeFile) {
   const PointTable before = table;
   const std::string over = TempFile("over_62001.txt", kMaxPoints + 1);
   read = ReadAdvancedExport(over, table, count);
-  EXPECT_FALSE(read.ok);
-  EXPECT_EQ(read.reason, over + ":62001: more than 62000 records");
+  EXPECT_FALSE(read.ok());
+  EXPECT_EQ(read.reason(), over + ":62001: more than 62000 records");
   EXPECT_EQ(count, 0);
   EXPECT_TRUE(table.records == before.records);
   fs::remove(full);
@@ -102,7 +102,7 @@ TEST(ReadAdvancedExport, ReadsAFullTableAndRefusesOneRecordMoreOrAHugeFile) {
   // A huge file picked by mistake is refused without being loaded.
   fs::resize_file(over, (256U << 20U) + 1);  // sparse: no disk used
   count = 5;
-  EXPECT_EQ(ReadAdvancedExport(over, table, count).reason,
+  EXPECT_EQ(ReadAdvancedExport(over, table, count).reason(),
             over + ": is larger than 256 MiB; an export of 62,000 records is far smaller");
   EXPECT_EQ(count, 0);
   fs::remove(over);
@@ -115,7 +115,7 @@ TEST(ParseAdvancedExport, StoresEveryItemAndLeavesOtherPositionsBlank) {
   const ReadResult read = ParseAdvancedExport(
       kGoodLine + "\n-95,-95,0,7,2.5,3.5,24.00,0,1,2,,  F2 , \"L2  \",\"Soy, late\",-1.5,0,-3\n",
       "field.txt", table, count);
-  ASSERT_TRUE(read.ok) << read.reason;
+  ASSERT_TRUE(read.ok()) << read.reason();
   ASSERT_EQ(count, 2);
   // Every item in its field, derived fields waiting for their stages. In the second row fractions
   // round half to even, a latitude south of -90 is kept and texts stay as written.
@@ -157,7 +157,7 @@ TEST(ParseAdvancedExport, AcceptsTheFormsRealExportsTake) {
     PointTable table;
     std::int32_t count = 0;
     const ReadResult read = ParseAdvancedExport(c.text, "field.txt", table, count);
-    EXPECT_TRUE(read.ok) << read.reason;
+    EXPECT_TRUE(read.ok()) << read.reason();
     EXPECT_EQ(count, c.records);
     EXPECT_EQ(table[count].GrainFlow, 20.5f);
   }
@@ -167,7 +167,7 @@ TEST(ParseAdvancedExport, AcceptsTheFormsRealExportsTake) {
   std::int32_t count = 0;
   EXPECT_EQ(ParseAdvancedExport(kGoodLine + "\r\n\r\n" + "-96.7,40.8,x" + kGoodLine.substr(25),
                                 "field.txt", table, count)
-                .reason,
+                .reason(),
             "field.txt:3: item 3 (GrainFlow): \"x\" is not a number");
   EXPECT_EQ(count, 0);
 }

@@ -249,25 +249,26 @@ TEST(RunPipeline, StartUpTextsComeFromTheCropAndTheCriteria) {
   criteria.SearchY = 40000;
   EXPECT_FALSE(StartupSettings(corn, criteria).has_value());
 
-  ConvertedSettings values;
-  ASSERT_EQ(ConvertRunSettings(*ten, values), std::nullopt);
-  EXPECT_EQ(values.BufferHalfWidth, 2);  // 10 / 4 = 2.5 rounds to 2
-  EXPECT_EQ(values.SearchSD, 2.5F);
+  const auto values = ConvertRunSettings(*ten);
+  ASSERT_TRUE(values) << values.reason();
+  EXPECT_EQ(values->BufferHalfWidth, 2);  // 10 / 4 = 2.5 rounds to 2
+  EXPECT_EQ(values->SearchSD, 2.5F);
   RunSettings other = *ten;
   other.SearchSize = "14";
-  ASSERT_EQ(ConvertRunSettings(other, values), std::nullopt);
-  EXPECT_EQ(values.BufferHalfWidth, 4);  // 3.5 rounds to 4
+  const auto fourteen = ConvertRunSettings(other);
+  ASSERT_TRUE(fourteen) << fourteen.reason();
+  EXPECT_EQ(fourteen->BufferHalfWidth, 4);  // 3.5 rounds to 4
 
   // The buffer text's range is that of its quarter, rounded half to even.
   const std::pair<const char*, bool> buffers[] = {
       {"-131074", true}, {"131069.9", true}, {"-131074.1", false}, {"131070", false}, {"", false}};
   for (const auto& [text, ok] : buffers) {
     other.SearchSize = text;
-    EXPECT_EQ(
-        ConvertRunSettings(other, values),
-        ok ? std::nullopt
-           : std::optional<std::string>("Search Size must be a number from -131074 to 131069."))
-        << text;
+    const auto converted = ConvertRunSettings(other);
+    EXPECT_EQ(converted.ok(), ok) << text;
+    if (!ok && !converted) {
+      EXPECT_EQ(converted.reason(), "Search Size must be a number from -131074 to 131069.");
+    }
   }
 }
 

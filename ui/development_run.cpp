@@ -12,10 +12,11 @@ namespace tarvik::ui {
 
 std::optional<std::string> RunDevelopmentTest(const std::string& inputPath,
                                               const std::string& outputPath) {
-  std::string contents;
-  if (auto error = ReadTextFile(inputPath, contents)) return error;
-  std::vector<YieldPoint> points;
-  if (auto error = ParseDevelopmentRecords(contents, inputPath, points)) return error;
+  const auto contents = ReadTextFile(inputPath);
+  if (!contents) return contents.reason();
+  const auto read = ParseDevelopmentRecords(*contents, inputPath);
+  if (!read) return read.reason();
+  const std::vector<YieldPoint>& points = *read;
 
   std::ofstream output(outputPath, std::ios::binary | std::ios::trunc);
   if (!output) return outputPath + ": cannot be written.";

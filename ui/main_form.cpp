@@ -424,24 +424,24 @@ bool Tarvik::LoadStartupSettings() {
   // The settings folder is also where the file dialogs open (settingsFolder_).
   const std::string folder = settingsFolder_.toStdString();
   const CropFile crops = ReadCropFile(SettingsFilePath(folder, kCropFileName));
-  if (!crops.ok) {
-    ShowSettingsError(crops.error);
+  if (!crops) {
+    ShowSettingsError(crops.reason());
     return false;
   }
-  for (const CropRecord& crop : crops.records) Combo1_->addItem(Text(crop.Name));
+  for (const CropRecord& crop : *crops) Combo1_->addItem(Text(crop.Name));
   Combo1_->setCurrentIndex(
       Combo1_->findText(QString::fromLatin1(kCorn), Qt::MatchExactly | Qt::MatchCaseSensitive));
   Combo1_->setEditText(QString::fromLatin1(kCorn));
-  if (const CropRecord* corn = FindCrop(crops, kCorn)) ApplyCrop(*corn);
+  if (const CropRecord* corn = FindCrop(*crops, kCorn)) ApplyCrop(*corn);
 
   const std::string criteriaPath = SettingsFilePath(folder, kCriteriaFileName);
   const CriteriaFile criteria = ReadCriteriaFile(criteriaPath);
-  if (!criteria.ok) {
-    ShowSettingsError(criteria.error);
+  if (!criteria) {
+    ShowSettingsError(criteria.reason());
     return false;
   }
   const char point = DecimalPoint();
-  const Criteria& c = criteria.values;
+  const Criteria& c = *criteria;
   const auto startup = StartupSettings(CropRecord{}, c, point);
   if (!startup) {
     ShowSettingsError(SearchSizeError(criteriaPath, FormatGeneral(c.SearchY, point)));
@@ -499,11 +499,11 @@ void Tarvik::ShowSettingsError(const std::string& problem) {
 void Tarvik::ApplyTypedCrop() {
   const CropFile crops =
       ReadCropFile(SettingsFilePath(settingsFolder_.toStdString(), kCropFileName));
-  if (!crops.ok) {
-    ShowSettingsError(crops.error);
+  if (!crops) {
+    ShowSettingsError(crops.reason());
     return;
   }
-  if (const CropRecord* crop = FindCrop(crops, Combo1_->currentText().toStdString())) {
+  if (const CropRecord* crop = FindCrop(*crops, Combo1_->currentText().toStdString())) {
     ApplyCrop(*crop);
   }
   repaint();

@@ -175,9 +175,8 @@ ResultsWindow::ResultsWindow(MessageService& messages, FileDialogService& files,
 
 void ResultsWindow::ShowRun(const std::int32_t& count, const PointTable& table,
                             const RunSettings& settings, const DelayOutcome& delay) {
-  ConvertedSettings converted;
-  ConvertRunSettings(settings, converted);  // the run converted them already
-  summary_ = SummariseRun(count, table, converted, delay);
+  // The run converted them already.
+  summary_ = SummariseRun(count, table, ConvertRunSettings(settings).value_or({}), delay);
   count_ = count;
   table_ = std::make_unique<PointTable>(table);
   inputFile_ = QString::fromStdString(settings.InputFile);

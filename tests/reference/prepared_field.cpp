@@ -31,7 +31,7 @@ ConvertedSettings SuppliedValues() {
 std::string PrepareField(std::string_view text, const ConvertedSettings& v, PointTable& table,
                          std::int32_t& count) {
   const ReadResult read = ParseAdvancedExport(text, "generated field", table, count);
-  if (!read.ok) return read.reason;
+  if (!read.ok()) return read.reason();
   try {
     ComputeYield(count, table, v.TargetMoisture, v.TestWeight);
     NumberSegments(count, table);
