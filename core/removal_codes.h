@@ -27,6 +27,11 @@ inline constexpr int ReportedCodeCount(bool flowDelayed) {
   return flowDelayed ? kCodeCount : kNoFlowAfterDelay;
 }
 
+/// The name of the rule behind a removal code ("Header status", ...), as
+/// summaries, maps and exports show it; null for code 0 and for codes
+/// without a rule.
+const char* RuleName(int code);
+
 /// Short English name of a removal code, for summaries ("header", "start delay", ...).
 const char* RemovalCodeName(int code);
 

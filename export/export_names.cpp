@@ -72,34 +72,8 @@ std::optional<ExportCRS> ExportCRSFromName(std::string_view name) {
 }
 
 const char* ExportRuleName(int code) {
-  switch (code) {
-    case kHeaderUp:
-      return "Header status";
-    case kStartPassDelay:
-      return "Start pass delay";
-    case kEndPassDelay:
-      return "End pass delay";
-    case kGrainFlowOutlier:
-      return "Grain flow outlier";
-    case kSpeedOutlier:
-      return "Speed outlier";
-    case kMoistureOutlier:
-      return "Moisture outlier";
-    case kBelowMinimumYield:
-      return "Below lower yield limit";
-    case kAboveMaximumYield:
-      return "Above upper yield limit";
-    case kAboveNeighbours:
-      return "Above neighbourhood band";
-    case kBelowNeighbours:
-      return "Below neighbourhood band";
-    case kShortSegment:
-      return "Too few points in segment";
-    case kCoLocated:
-      return "Co-located";
-    default:
-      return "";
-  }
+  const char* rule = RuleName(code);
+  return rule != nullptr ? rule : "";
 }
 
 }  // namespace tarvik

@@ -33,7 +33,7 @@ const char* ExportFormatTitle(ExportFormat format);
 std::optional<ExportCRS> ExportCRSFromName(std::string_view name);
 
 /// The name of the rule that gave `code` ("Header status", ...); empty for
-/// retained points and for codes outside 1..12.
+/// retained points and for codes without a rule.
 const char* ExportRuleName(int code);
 
 /// The EPSG code of the WGS 84 / UTM zone that holds the centre of the

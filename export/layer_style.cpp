@@ -30,6 +30,7 @@ constexpr std::array<CodeColour, kCodeCount> kColours{{
     {244, 208, 63},   // below the neighbourhood band
     {0, 0, 0},        // too few points in segment
     {93, 173, 226},   // co-located
+    {101, 67, 33},    // no flow after delay
 }};
 
 std::string Label(int code) {

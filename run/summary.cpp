@@ -9,25 +9,6 @@ namespace tarvik {
 
 namespace {
 
-/// The rule of each removal code, indexed by code; a code without a name
-/// gets no row. One line per code.
-constexpr std::array<const char*, kCodeCount> kRuleNames = {
-    nullptr,  // retained
-    "Header status",
-    "Start pass delay",
-    "End pass delay",
-    "Grain flow outlier",
-    "Speed outlier",
-    "Moisture outlier",
-    "Below lower yield limit",
-    "Above upper yield limit",
-    "Above neighbourhood band",
-    "Below neighbourhood band",
-    "Too few points in segment",
-    "Co-located",
-    "No flow after delay",
-};
-
 double Share(std::int32_t part, std::int32_t whole) {
   return whole > 0 ? 100.0 * part / whole : 0.0;
 }
@@ -75,11 +56,6 @@ std::string CsvStatistics(const std::string& label, const YieldStatistics& s) {
 }
 
 }  // namespace
-
-const char* RuleName(int code) {
-  if (code < 0 || code >= static_cast<int>(kRuleNames.size())) return nullptr;
-  return kRuleNames[static_cast<std::size_t>(code)];
-}
 
 double Percentile(const std::vector<double>& sorted, double fraction) {
   if (sorted.empty()) return 0;

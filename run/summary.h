@@ -14,10 +14,6 @@
 
 namespace tarvik {
 
-/// The name of the rule behind a removal code ("Header status", ...); null
-/// for code 0 and for codes without a rule.
-const char* RuleName(int code);
-
 /// One removal code's share of the points read.
 struct CodeRow {
   int Code = 0;            // removal code, 1..kCodeCount-1

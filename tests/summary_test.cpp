@@ -77,6 +77,7 @@ TEST(RunSummaryTest, RuleNamesAreThoseOfTheCodes) {
   EXPECT_STREQ(RuleName(kAboveNeighbours), "Above neighbourhood band");
   EXPECT_STREQ(RuleName(kShortSegment), "Too few points in segment");
   EXPECT_STREQ(RuleName(kCoLocated), "Co-located");
+  EXPECT_STREQ(RuleName(kNoFlowAfterDelay), "No flow after delay");
   EXPECT_EQ(RuleName(kCodeCount), nullptr);
   EXPECT_EQ(RuleName(-1), nullptr);
 }
