@@ -191,6 +191,10 @@ void ResultsWindow::ShowRun(const std::int32_t& count, const PointTable& table,
 void ResultsWindow::ShowSummary() {
   const RunSummary& s = summary_;
   codes_[kRetained]->setText(tr("Retained (%1)").arg(s.Retained));
+  // A code the run does not report (13 without a flow delay) has no box.
+  for (int code = 1; code < kCodeCount; ++code) {
+    if (QCheckBox* box = codes_[static_cast<std::size_t>(code)]) box->setVisible(false);
+  }
   for (const CodeRow& row : s.Codes) {
     QCheckBox* box = codes_[static_cast<std::size_t>(row.Code)];
     if (box != nullptr) {
@@ -198,6 +202,7 @@ void ResultsWindow::ShowSummary() {
                        .arg(row.Code)
                        .arg(QString::fromStdString(row.Rule))
                        .arg(row.Count));
+      box->setVisible(true);
     }
   }
 

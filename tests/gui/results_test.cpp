@@ -92,6 +92,9 @@ class ResultsTest : public QObject {
              QStringLiteral("Retained (%1)").arg(byCode[0]));
     QCOMPARE(results->findChild<QCheckBox*>("ShowCode1")->text(),
              QStringLiteral("1 Header status (%1)").arg(byCode[1]));
+    // Without a flow delay there is no code 13 to show or hide.
+    QVERIFY(results->findChild<QCheckBox*>("ShowCode12")->isVisible());
+    QVERIFY(!results->findChild<QCheckBox*>("ShowCode13")->isVisible());
     QCOMPARE(results->Map()->Map().Points.size(), std::size_t{40});
 
     // Closing it changes nothing; the next run brings it back with its own counts.
