@@ -12,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "bench/whole_run.h"
 #include "core/number_text.h"
 #include "core/point_table.h"
 #include "core/settings_files.h"
@@ -184,33 +185,12 @@ void BM_Format(benchmark::State& state, OutputFormatter format) {
 void BM_RunPipeline(benchmark::State& state, bool cleanedDataOnly) {
   Field& field = Field::Get();
   if (!field.Problem().empty()) return state.SkipWithError(field.Problem().c_str());
-  namespace fs = std::filesystem;
-  std::error_code error;
-  const fs::path folder = fs::temp_directory_path(error) / "tarvik-bench";
-  fs::create_directories(folder, error);
-  if (error) return state.SkipWithError("cannot create the temporary folder");
-  const fs::path input = folder / "field.txt";
-  {
-    std::ofstream file(input, std::ios::binary | std::ios::trunc);
-    file.write(field.Text().data(), static_cast<std::streamsize>(field.Text().size()));
-    if (!file) return state.SkipWithError("cannot write the temporary input file");
-  }
   RunSettings settings = field.Settings().texts;
-  settings.InputFile = input.string();
-  settings.OutputFile = (folder / "fieldout.txt").string();
   settings.BasicOutput = cleanedDataOnly;
-
-  auto table = std::make_unique<PointTable>();
   std::int32_t count = 0;
-  RunOutcome outcome;
-  for (auto _ : state) {
-    outcome = RunPipeline(count, *table, settings);
-    if (outcome.Status != RunStatus::Finished) break;
-  }
-  fs::remove_all(folder, error);
-  if (outcome.Status != RunStatus::Finished) {
-    return state.SkipWithError((outcome.Text + ": " + outcome.Detail).c_str());
-  }
+  const RunOutcome outcome =
+      TimeWholeRun(state, "tarvik-bench", "field.txt", field.Text(), settings, count);
+  if (outcome.Status != RunStatus::Finished) return;
   state.SetLabel(std::to_string(outcome.Counts.ByCode[0]) + " of " + std::to_string(count) +
                  " retained");
   ReportRate(state, count);

@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "bench/whole_run.h"
 #include "checks/colocated.h"
 #include "checks/neighbourhood.h"
 #include "reference/prepared_field.h"
@@ -111,31 +112,11 @@ void BM_WholeRun(benchmark::State& state, FieldCase field) {
   if (!prepared.problem.empty()) return state.SkipWithError(prepared.problem.c_str());
   RunSettings settings;
   if (auto problem = SuppliedRunSettings(settings)) return state.SkipWithError(problem->c_str());
-  namespace fs = std::filesystem;
-  std::error_code error;
-  const fs::path folder = fs::temp_directory_path(error) / "tarvik-search-bench";
-  fs::create_directories(folder, error);
-  const fs::path input = folder / (std::string(field.name) + ".txt");
-  {
-    std::ofstream file(input, std::ios::binary | std::ios::trunc);
-    file.write(prepared.text.data(), static_cast<std::streamsize>(prepared.text.size()));
-    if (!file) return state.SkipWithError("cannot write the temporary input file");
-  }
-  settings.InputFile = input.string();
-  settings.OutputFile = (folder / "fieldout.txt").string();
   settings.BasicOutput = false;
   if (field.allInBufferBand) settings.SearchSize = kWidestBuffer;
-  auto table = std::make_unique<PointTable>();
   std::int32_t count = 0;
-  RunOutcome outcome;
-  for (auto _ : state) {
-    outcome = RunPipeline(count, *table, settings);
-    if (outcome.Status != RunStatus::Finished) break;
-  }
-  fs::remove_all(folder, error);
-  if (outcome.Status != RunStatus::Finished) {
-    return state.SkipWithError((outcome.Text + ": " + outcome.Detail).c_str());
-  }
+  TimeWholeRun(state, "tarvik-search-bench", std::string(field.name) + ".txt", prepared.text,
+               settings, count);
 }
 
 }  // namespace
