@@ -1,5 +1,5 @@
 // The export reader on any bytes: a whole table or a refusal that names the
-// file, and the previous table untouched by a refusal.
+// file, and a refusal that leaves the table blank.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const tarvik::ReadResult result = tarvik::ParseAdvancedExport(text, kName, table, count);
   if (!result) {
     Expect(count == 0, "a refused file reads no points");
-    Expect(table.records.data() == before, "a refused file keeps the previous table");
+    Expect(table.records.data() == before, "a refused file keeps the table's memory");
+    Expect(table.records.size() == static_cast<std::size_t>(tarvik::kMaxPoints) + 1 &&
+               table[1] == tarvik::YieldPoint{} && table[2] == tarvik::YieldPoint{},
+           "a refused file leaves the table blank");
     Expect(tarvik::fuzz::StartsWith(result.reason(), "field.txt:"), "the reason names the file",
            result.reason());
     return 0;

@@ -130,9 +130,12 @@ std::optional<int> SplitItems(std::string_view line, std::array<Item, kItemCount
         return std::nullopt;
       }
     } else {
-      const std::size_t comma = line.find(',', i);
-      const std::size_t stop = (comma == std::string_view::npos) ? size : comma;
-      item.text = TrimBlanks(line.substr(i, stop - i));
+      // Items are short: a plain scan finds the comma sooner than a search call.
+      std::size_t stop = i;
+      while (stop < size && line[stop] != ',') ++stop;
+      std::size_t last = stop;
+      while (last > i && IsBlank(line[last - 1])) --last;
+      item.text = line.substr(i, last - i);
       i = stop;
     }
     if (n < kItemCount) items[static_cast<std::size_t>(n)] = item;
@@ -178,7 +181,7 @@ std::optional<std::string> StoreItems(const std::array<Item, kItemCount>& items,
 
     const bool whole = layout.kind == ItemKind::Int16 || layout.kind == ItemKind::Int32;
     const std::string_view written = TrimBlanks(item.text);
-    const NumberScan scan = ScanNumber(written);
+    const NumberScan scan = ScanNumber(written, {'.', false});  // blanks are trimmed already
     const double value = scan.value;
     switch (scan.status) {
       case NumberStatus::Ok:
@@ -248,14 +251,16 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
     contents.remove_prefix(kByteOrderMark.size());
   }
 
-  // The new table: position 0 blank, then the records in file order.
-  // One record a line at most: room for the lines there are, up to a full
-  // table, so that a short file does not take the memory of a full one.
-  const auto lines =
-      static_cast<std::size_t>(std::count(contents.begin(), contents.end(), '\n')) + 1;
-  std::vector<YieldPoint> records;
-  records.reserve(std::min(lines, static_cast<std::size_t>(kMaxPoints)) + 1);
-  records.emplace_back();
+  // The records go straight into the table, in file order from position 1;
+  // a refusal blanks the whole table.
+  std::vector<YieldPoint>& records = table.records;
+  records.resize(static_cast<std::size_t>(kMaxPoints) + 1);
+  const auto refuse = [&](std::string reason) {
+    RecreateTable(table);
+    return Refuse(count, std::move(reason));
+  };
+  std::int32_t n = 0;
+  YieldPoint beyond;  // a record past a full table, read so that its own faults come first
 
   std::array<Item, kItemCount> items;
   std::int64_t lineNumber = 0;
@@ -272,31 +277,31 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
     int badItem = 0;
     const char* problem = nullptr;
     const std::optional<int> found = SplitItems(line, items, badItem, problem);
-    if (!found) return Refuse(count, reasons.AtItem(lineNumber, badItem, problem));
+    if (!found) return refuse(reasons.AtItem(lineNumber, badItem, problem));
     if (*found != kItemCount) {
-      return Refuse(
-          count,
+      return refuse(
           reasons.Line(lineNumber, std::to_string(*found) + (*found == 1 ? " item" : " items") +
                                        ", expected " + std::to_string(kItemCount)));
     }
 
-    // Read in place; a refusal drops the whole new table anyway.
-    YieldPoint& point = records.emplace_back();
+    YieldPoint& point = n < kMaxPoints ? records[static_cast<std::size_t>(n) + 1] : beyond;
+    point = YieldPoint{};
     if (auto reason = StoreItems(items, point, badItem)) {
-      return Refuse(count, reasons.AtItem(lineNumber, badItem, *reason));
+      return refuse(reasons.AtItem(lineNumber, badItem, *reason));
     }
-    if (records.size() > static_cast<std::size_t>(kMaxPoints) + 1) {
-      return Refuse(
-          count, reasons.Line(lineNumber, "more than " + std::to_string(kMaxPoints) + " records"));
+    if (n == kMaxPoints) {
+      return refuse(reasons.Line(lineNumber, "more than " + std::to_string(kMaxPoints) + " records"));
     }
+    ++n;
   }
+  if (n == 0) return refuse(reasons.Whole("the file holds no records"));
 
-  const auto n = static_cast<std::int32_t>(records.size() - 1);
-  if (n == 0) return Refuse(count, reasons.Whole("the file holds no records"));
-
-  // Positions above the count are blank; then the new table replaces the old.
-  records.resize(static_cast<std::size_t>(kMaxPoints) + 1);
-  table.records.swap(records);
+  // Position 0 and the positions above the count are blank; most already are.
+  const YieldPoint blank;
+  if (!(records[0] == blank)) records[0] = blank;
+  for (auto k = static_cast<std::size_t>(n) + 1; k < records.size(); ++k) {
+    if (!(records[k] == blank)) records[k] = blank;
+  }
   count = n;
   return Done{};
 }
@@ -328,7 +333,10 @@ ReadResult ReadAdvancedExport(const std::string& fileName, PointTable& table, st
   count = 0;
 
   auto contents = ReadExportFile(fileName);
-  if (!contents) return Refuse(count, contents.reason());
+  if (!contents) {
+    RecreateTable(table);
+    return Refuse(count, contents.reason());
+  }
   return ParseAdvancedExport(*contents, fileName, table, count);
 }
 

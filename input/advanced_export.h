@@ -19,8 +19,9 @@ using ReadResult = Status<>;
 /// 256 MiB. Shared by the readers of every input layout.
 Result<std::string> ReadExportFile(const std::string& fileName);
 
-/// Reads the whole file into `table` and sets `count`; on any failure the
-/// table is left unchanged and `count` is 0. Never throws for bad input.
+/// Reads the whole file into `table`, in place, and sets `count`; positions 0
+/// and above the count are blank. On any failure every position of the table
+/// is blank and `count` is 0. Never throws for bad input.
 ReadResult ReadAdvancedExport(const std::string& fileName, PointTable& table, std::int32_t& count);
 
 /// The same over text already in memory; `displayName` names it in reasons.

@@ -552,17 +552,19 @@ ImportResult ReadAdvancedLayout(std::string_view contents, std::string_view disp
                                 std::int32_t& count) {
   const std::string description = "17 items (Advanced Export)";
   ImportResult result;
-  if (!codes) {
-    const ReadResult read = ParseAdvancedExport(contents, displayName, table, count);
-    result.ok = read.ok();
-    if (!read) result.reason = read.reason();
-    result.layout = description + (read ? "; header codes as written" : "");
-    return result;
-  }
+  // The strict reader blanks its table on a refusal, so it reads into a new
+  // one: a refusal here leaves `table` as it was.
   PointTable read;
   std::int32_t n = 0;
   const ReadResult strict = ParseAdvancedExport(contents, displayName, read, n);
   if (!strict) return Refuse(count, strict.reason(), description);
+  if (!codes) {
+    table.records.swap(read.records);
+    count = n;
+    result.ok = true;
+    result.layout = description + "; header codes as written";
+    return result;
+  }
   std::vector<YieldPoint> records(read.records.begin(), read.records.begin() + n + 1);
   std::string mapping;
   if (auto refused = MapHeaderCodes(records, true, codes, mapping)) {

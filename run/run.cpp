@@ -136,7 +136,7 @@ std::optional<std::string> ReadInput(std::int32_t& count, PointTable& table,
                                      InputFormat format = InputFormat::AdvancedExport,
                                      const std::optional<HeaderCodes>& codes = std::nullopt,
                                      std::string* layout = nullptr) {
-  RecreateTable(table);
+  if (inputFile.empty() || format == InputFormat::Detect) RecreateTable(table);
   if (inputFile.empty()) return "No input file was named.";
   if (format == InputFormat::Detect) {
     const ImportResult imported = ReadYieldExport(inputFile, table, count, codes);
