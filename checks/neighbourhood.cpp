@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <span>
 #include <string>
@@ -48,10 +47,10 @@ struct NeighbourList {
   bool Full() const { return Count >= kMaxNeighbours; }
 
   bool Holds(std::int32_t id) const {
-    for (std::int16_t k = 0; k < Count; ++k) {
-      if (IDs[static_cast<std::size_t>(k)] == id) return true;
-    }
-    return false;
+    // The whole list without an early exit: a short loop with no branch to miss.
+    bool found = false;
+    for (std::int16_t k = 0; k < Count; ++k) found |= IDs[static_cast<std::size_t>(k)] == id;
+    return found;
   }
 
   void Add(const YieldPoint& point, float distance) {
@@ -144,6 +143,8 @@ class TurnedWindow {
     const double across = std::abs(y * alongX_ - x * alongY_);
     const double halfLength = window_.HalfLength;
     const double halfWidth = window_.HalfWidth;
+    // Computed without branches: whether a candidate lies inside is as
+    // likely as not, and only the rare one near an edge takes the long way.
     if (along < halfLength - margin && across < halfWidth - margin) return true;
     if (along > halfLength + margin || across > halfWidth + margin) return false;
     return InWindowExactly(ex, ny, m1_, window_);
@@ -210,9 +211,7 @@ struct Candidate {
   friend bool operator>(const Candidate& a, const Candidate& b) { return a.Rank > b.Rank; }
 };
 
-/// Above this many candidates the centre's list is usually full long before
-/// the last one, and a heap hands them out in rank order more cheaply than a
-/// sort.
+/// Up to this many candidates an insertion sort orders them fastest.
 constexpr std::size_t kSortedCandidates = 48;
 
 }  // namespace
@@ -247,6 +246,7 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
   std::int32_t blockStart = 1;
   std::int32_t firstNonZero = 0;  // first retained centre outside the buffer band
   NeighbourList list;
+  std::vector<PointGrid::Entry> square;  // the points inside the current square
   std::vector<Candidate> candidates;
 
   // The fields the search reads, by position, close together.
@@ -297,62 +297,79 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
       }
     }
 
-    // Candidates: retained points inside the square, ranked by the scans.
-    candidates.clear();
+    // Candidates: retained points of the scans inside the window, ranked by
+    // the scans. Whether a point lies in the window does not depend on when
+    // it is met, so only the ones inside need their order. First the points
+    // inside the square; the tests that pass about half the points they see
+    // add a point by a count rather than a branch.
     const std::int64_t e = centre.Easting;
     const std::int64_t n = centre.Northing;
-    grid.ForEachCellNear(e, n, reach, [&](std::span<const PointGrid::Entry> cell) {
-      for (const PointGrid::Entry& entry : cell) {
-        const std::int32_t j = entry.Position;
-        if (j == i || retained[static_cast<std::size_t>(j)] == 0) continue;
-        // The square test: for whole metres, |ex| < HalfSide is |ex| <= reach.
-        const std::int64_t ex = e - entry.Easting;
-        const std::int64_t ny = n - entry.Northing;
-        if (ex > reach || -ex > reach || ny > reach || -ny > reach) continue;
-        // Within the scans' ranges the differences are 32-bit (checked above
-        // when they could be wider); the others are never examined.
-        const Candidate candidate{static_cast<std::uint32_t>(j), static_cast<std::int32_t>(ex),
-                                  static_cast<std::int32_t>(ny)};
-        if (j >= scans[0].First && j <= scans[0].Last) candidates.push_back(candidate);
-        if (j >= scans[1].First && j <= scans[1].Last) {
-          candidates.push_back(candidate);
-          candidates.back().Rank |= kSecondScan;
-        }
+    const auto side = static_cast<std::uint64_t>(2 * reach);
+    std::size_t inSquare = 0;
+    grid.ForEachRowNear(e, n, reach, [&](std::span<const PointGrid::Entry> row) {
+      if (square.size() < inSquare + row.size()) square.resize(inSquare + row.size());
+      PointGrid::Entry* const out = square.data();
+      for (const PointGrid::Entry& entry : row) {
+        // For whole metres, |ex| < HalfSide is |ex| <= reach.
+        const auto ex = static_cast<std::uint64_t>(e - entry.Easting + reach);
+        const auto ny = static_cast<std::uint64_t>(n - entry.Northing + reach);
+        out[inSquare] = entry;
+        inSquare += static_cast<std::size_t>((ex <= side) & (ny <= side));
       }
     });
 
-    // The window test in rank order, until the list is full.
+    if (candidates.size() < 2 * inSquare) candidates.resize(2 * inSquare);
     const TurnedWindow turned(window, m1);
-    const auto examine = [&](const Candidate& candidate) {
-      if (!turned.Holds(candidate.Ex, candidate.Ny)) return;
-      const auto j = static_cast<std::size_t>(candidate.Rank & kPositionMask);
-      const auto k = static_cast<std::size_t>(list.Count);
-      list.Yields[k] = yields[j];
-      list.IDs[k] = ids[j];
-      list.Distances[k] = DistanceOf(candidate.Ex, candidate.Ny);
-      ++list.Count;
-    };
-    if (candidates.size() <= kSortedCandidates) {
+    const auto firstFrom = static_cast<std::uint32_t>(scans[0].First);
+    const auto firstSpan = static_cast<std::uint32_t>(scans[0].Last - scans[0].First);
+    const auto secondFrom = static_cast<std::uint32_t>(scans[1].First);
+    const auto secondSpan = static_cast<std::uint32_t>(scans[1].Last - scans[1].First);
+    const bool firstScan = scans[0].Last >= scans[0].First;
+    const bool secondScan = scans[1].Last >= scans[1].First;
+    std::size_t taken = 0;
+    for (std::size_t k = 0; k < inSquare; ++k) {
+      const PointGrid::Entry& entry = square[k];
+      const std::int32_t j = entry.Position;
+      if (j == i || retained[static_cast<std::size_t>(j)] == 0) continue;
+      const auto position = static_cast<std::uint32_t>(j);
+      const bool first = firstScan & (position - firstFrom <= firstSpan);
+      const bool second = secondScan & (position - secondFrom <= secondSpan);
+      if (!(first | second)) continue;
+      // Within the scans' ranges the differences are 32-bit (checked above
+      // when they could be wider); the others are never examined.
+      const auto ex = static_cast<std::int32_t>(e - entry.Easting);
+      const auto ny = static_cast<std::int32_t>(n - entry.Northing);
+      if (!turned.Holds(ex, ny)) continue;
+      if (first) candidates[taken++] = {position, ex, ny};
+      if (second) candidates[taken++] = {position | kSecondScan, ex, ny};
+    }
+
+    // The first of them in rank order fill the list.
+    if (taken <= kSortedCandidates) {
       // Insertion sort: the cells hand the candidates over mostly in order.
-      for (std::size_t k = 1; k < candidates.size(); ++k) {
+      for (std::size_t k = 1; k < taken; ++k) {
         const Candidate moving = candidates[k];
         std::size_t to = k;
         for (; to > 0 && moving < candidates[to - 1]; --to) candidates[to] = candidates[to - 1];
         candidates[to] = moving;
       }
-      for (const Candidate& candidate : candidates) {
-        if (list.Full()) break;
-        examine(candidate);
-      }
-    } else {
-      std::make_heap(candidates.begin(), candidates.end(), std::greater<>());
-      auto end = candidates.end();
-      while (end != candidates.begin() && !list.Full()) {
-        std::pop_heap(candidates.begin(), end, std::greater<>());
-        --end;
-        examine(*end);
-      }
     }
+    constexpr auto kListSize = static_cast<std::size_t>(kMaxNeighbours);
+    if (taken > kListSize) {
+      std::partial_sort(candidates.begin(), candidates.begin() + kMaxNeighbours,
+                        candidates.begin() + static_cast<std::ptrdiff_t>(taken));
+      taken = kListSize;
+    } else if (taken > kSortedCandidates) {
+      std::sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(taken));
+    }
+    for (std::size_t k = 0; k < taken; ++k) {
+      const Candidate& candidate = candidates[k];
+      const auto j = static_cast<std::size_t>(candidate.Rank & kPositionMask);
+      list.Yields[k] = yields[j];
+      list.IDs[k] = ids[j];
+      list.Distances[k] = DistanceOf(candidate.Ex, candidate.Ny);
+    }
+    list.Count = static_cast<std::int16_t>(taken);
 
     AddSequenceNeighbours(table, last, i, list);
 

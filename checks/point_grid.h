@@ -27,22 +27,24 @@ class PointGrid {
   /// extent they cover.
   PointGrid(const PointTable& table, std::int32_t count, std::int64_t minCellSize);
 
-  /// Calls visit(cell) for every non-empty cell that can hold a point whose
+  /// Calls visit(entries) for every row of cells that can hold a point whose
   /// easting and northing both lie within `reach` metres of (easting,
-  /// northing); `reach` below 0 visits nothing.
+  /// northing): the entries of the row's cells that cover that easting range,
+  /// cell by cell from the west, each cell's in ascending position. `reach`
+  /// below 0 visits nothing.
   template <typename Visit>
-  void ForEachCellNear(std::int64_t easting, std::int64_t northing, std::int64_t reach,
-                       Visit&& visit) const {
+  void ForEachRowNear(std::int64_t easting, std::int64_t northing, std::int64_t reach,
+                      Visit&& visit) const {
     if (reach < 0 || entries_.empty()) return;
     const std::int64_t c0 = Column(easting - reach);
     const std::int64_t c1 = Column(easting + reach);
     const std::int64_t r0 = Row(northing - reach);
     const std::int64_t r1 = Row(northing + reach);
     for (std::int64_t r = r0; r <= r1; ++r) {
-      for (std::int64_t c = c0; c <= c1; ++c) {
-        const std::span<const Entry> cell = Cell(r * columns_ + c);
-        if (!cell.empty()) visit(cell);
-      }
+      // The cells of a row are stored one after another.
+      const auto first = static_cast<std::size_t>(starts_[static_cast<std::size_t>(r * columns_ + c0)]);
+      const auto last = static_cast<std::size_t>(starts_[static_cast<std::size_t>(r * columns_ + c1 + 1)]);
+      if (first < last) visit(std::span<const Entry>(entries_.data() + first, last - first));
     }
   }
 
