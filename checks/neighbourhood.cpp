@@ -11,7 +11,9 @@
 #include <cmath>
 #include <limits>
 #include <span>
+#include <exception>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "checks/basic_statistics.h"
@@ -214,6 +216,245 @@ struct Candidate {
 /// Up to this many candidates an insertion sort orders them fastest.
 constexpr std::size_t kSortedCandidates = 48;
 
+constexpr auto kListSize = static_cast<std::size_t>(kMaxNeighbours);
+
+/// The two scans of one centre.
+using Scans = std::array<ScanRange, 2>;
+
+/// The statistics of one centre's list; Count 0 leaves the centre's own.
+struct Statistics {
+  std::int16_t Count = 0;
+  float Mean = 0;
+  float SD = 0;
+};
+
+Statistics StatisticsOf(const NeighbourList& list) {
+  Statistics statistics;
+  if (list.Count == 0) return statistics;
+  const std::span<const float> yields(list.Yields.data(), static_cast<std::size_t>(list.Count));
+  const std::span<const float> distances(list.Distances.data(),
+                                         static_cast<std::size_t>(list.Count));
+  statistics.Count = list.Count;
+  statistics.Mean =
+      static_cast<float>(InverseDistanceMean(list.Count, yields, distances, kSmoothing, kExponent));
+  statistics.SD = static_cast<float>(DistanceScaledSD(list.Count, yields, distances, kSmoothing));
+  return statistics;
+}
+
+/// The search of one check. It reads the table, the grid and the retained
+/// flags and writes none of them, so two threads can search at once while
+/// nothing is marked.
+class NeighbourSearch {
+ public:
+  /// Working space of one thread.
+  struct Scratch {
+    std::vector<PointGrid::Entry> square;  // the points inside the current square
+    std::vector<Candidate> candidates;
+  };
+
+  NeighbourSearch(const PointTable& table, std::int32_t last, const Window& window,
+                  std::int64_t reach, const std::vector<std::uint8_t>& retained)
+      : table_(table),
+        last_(last),
+        window_(window),
+        reach_(reach),
+        grid_(table, last, reach + 1),
+        retained_(retained),
+        yields_(static_cast<std::size_t>(last) + 1, 0),
+        ids_(static_cast<std::size_t>(last) + 1, 0) {
+    for (std::int32_t j = 1; j <= last; ++j) {
+      yields_[static_cast<std::size_t>(j)] = table[j].Yield;
+      ids_[static_cast<std::size_t>(j)] = table[j].ID;
+    }
+  }
+
+  /// The retained points of the scans inside the window of the centre at i:
+  /// their number, with the first `ordered` of them (or all, when fewer) in
+  /// rank order at the front of scratch.candidates. Whether a point lies in
+  /// the window does not depend on when a scan meets it, so only the ones
+  /// inside need their order.
+  std::size_t Candidates(std::int32_t i, const Scans& scans, Scratch& scratch,
+                         std::size_t ordered) const {
+    const YieldPoint& centre = table_[i];
+    const float m1 = HeadingSlope(table_, i);
+
+    // First the points inside the square; the test passes about half the
+    // points it sees, so a point is counted in rather than branched to.
+    const std::int64_t e = centre.Easting;
+    const std::int64_t n = centre.Northing;
+    const std::int64_t reach = reach_;
+    const auto side = static_cast<std::uint64_t>(2 * reach);
+    std::vector<PointGrid::Entry>& square = scratch.square;
+    std::size_t inSquare = 0;
+    grid_.ForEachRowNear(e, n, reach, [&](std::span<const PointGrid::Entry> row) {
+      if (square.size() < inSquare + row.size()) square.resize(inSquare + row.size());
+      PointGrid::Entry* const out = square.data();
+      for (const PointGrid::Entry& entry : row) {
+        // For whole metres, |ex| < HalfSide is |ex| <= reach.
+        const auto ex = static_cast<std::uint64_t>(e - entry.Easting + reach);
+        const auto ny = static_cast<std::uint64_t>(n - entry.Northing + reach);
+        out[inSquare] = entry;
+        inSquare += static_cast<std::size_t>((ex <= side) & (ny <= side));
+      }
+    });
+
+    std::vector<Candidate>& candidates = scratch.candidates;
+    if (candidates.size() < 2 * inSquare) candidates.resize(2 * inSquare);
+    const TurnedWindow turned(window_, m1);
+    const auto firstFrom = static_cast<std::uint32_t>(scans[0].First);
+    const auto firstSpan = static_cast<std::uint32_t>(scans[0].Last - scans[0].First);
+    const auto secondFrom = static_cast<std::uint32_t>(scans[1].First);
+    const auto secondSpan = static_cast<std::uint32_t>(scans[1].Last - scans[1].First);
+    const bool firstScan = scans[0].Last >= scans[0].First;
+    const bool secondScan = scans[1].Last >= scans[1].First;
+    std::size_t taken = 0;
+    for (std::size_t k = 0; k < inSquare; ++k) {
+      const PointGrid::Entry& entry = square[k];
+      const std::int32_t j = entry.Position;
+      if (j == i || retained_[static_cast<std::size_t>(j)] == 0) continue;
+      const auto position = static_cast<std::uint32_t>(j);
+      const bool first = firstScan & (position - firstFrom <= firstSpan);
+      const bool second = secondScan & (position - secondFrom <= secondSpan);
+      if (!(first | second)) continue;
+      // Within the scans' ranges the differences are 32-bit (checked before
+      // the search when they could be wider); the others are never examined.
+      const auto ex = static_cast<std::int32_t>(e - entry.Easting);
+      const auto ny = static_cast<std::int32_t>(n - entry.Northing);
+      if (!turned.Holds(ex, ny)) continue;
+      if (first) candidates[taken++] = {position, ex, ny};
+      if (second) candidates[taken++] = {position | kSecondScan, ex, ny};
+    }
+
+    const auto begin = candidates.begin();
+    if (taken <= kSortedCandidates) {
+      // Insertion sort: the cells hand the candidates over mostly in order.
+      for (std::size_t k = 1; k < taken; ++k) {
+        const Candidate moving = candidates[k];
+        std::size_t to = k;
+        for (; to > 0 && moving < candidates[to - 1]; --to) candidates[to] = candidates[to - 1];
+        candidates[to] = moving;
+      }
+    } else if (taken > ordered) {
+      std::partial_sort(begin, begin + static_cast<std::ptrdiff_t>(ordered),
+                        begin + static_cast<std::ptrdiff_t>(taken));
+    } else {
+      std::sort(begin, begin + static_cast<std::ptrdiff_t>(taken));
+    }
+    return taken;
+  }
+
+  /// The list of the centre at i: the candidates of `window` in their
+  /// order, at most 64, then the sequence neighbours.
+  void MakeList(std::int32_t i, std::span<const Candidate> window, NeighbourList& list) const {
+    const std::size_t taken = std::min(window.size(), kListSize);
+    for (std::size_t k = 0; k < taken; ++k) {
+      const Candidate& candidate = window[k];
+      const auto j = static_cast<std::size_t>(candidate.Rank & kPositionMask);
+      list.Yields[k] = yields_[j];
+      list.IDs[k] = ids_[j];
+      list.Distances[k] = DistanceOf(candidate.Ex, candidate.Ny);
+    }
+    list.Count = static_cast<std::int16_t>(taken);
+    AddSequenceNeighbours(table_, last_, i, list);
+  }
+
+  /// The statistics of the centre at i as the table stands.
+  Statistics Search(std::int32_t i, const Scans& scans, Scratch& scratch) const {
+    const std::size_t taken = Candidates(i, scans, scratch, kListSize);
+    NeighbourList list;
+    MakeList(i, std::span<const Candidate>(scratch.candidates.data(), taken), list);
+    return StatisticsOf(list);
+  }
+
+ private:
+  const PointTable& table_;
+  std::int32_t last_;
+  Window window_;
+  std::int64_t reach_;
+  PointGrid grid_;
+  const std::vector<std::uint8_t>& retained_;
+  std::vector<float> yields_;  // by position, close together
+  std::vector<std::int32_t> ids_;
+};
+
+/// Where each centre's scans run. The buffer band ends at the first retained
+/// centre of a block, and a block's scan at the first retained point of
+/// another block after the centre; positions after the centre are untouched
+/// until its turn, so the scans can be worked out before the centres are.
+class ScanPlanner {
+ public:
+  explicit ScanPlanner(const PointTable& table, std::int32_t last) : table_(table), last_(last) {}
+
+  /// The scans of the retained centre at i; centres must come in ascending order.
+  Scans Next(std::int32_t i) {
+    const YieldPoint& centre = table_[i];
+    if (centre.Block != currentBlock_) {
+      if (currentBlock_ == 0) firstNonZero_ = i;
+      blockStart_ = i;
+      currentBlock_ = centre.Block;
+    }
+    // A centre inside a block scans the buffer band up to and including the
+    // first block centre, then its own block, so that a point met by both
+    // scans is listed twice; a buffer-band centre scans the whole table.
+    if (centre.Block != 0) {
+      return {ScanRange{1, firstNonZero_}, ScanRange{blockStart_, blockEnd_.After(table_, last_, i) - 1}};
+    }
+    return {ScanRange{1, last_}, ScanRange{1, 0}};
+  }
+
+ private:
+  const PointTable& table_;
+  std::int32_t last_;
+  BlockScanEnd blockEnd_;
+  std::int16_t currentBlock_ = 0;
+  std::int32_t blockStart_ = 1;
+  std::int32_t firstNonZero_ = 0;  // first retained centre outside the buffer band
+};
+
+/// Marks the centre by its statistics: above or below the band of its
+/// neighbours' mean. Returns whether it was marked.
+bool Decide(YieldPoint& centre, const Statistics& statistics, double factor,
+            std::int32_t& highCounter, std::int32_t& lowCounter) {
+  // A centre without neighbours keeps its zero statistics and is tested
+  // against them.
+  if (statistics.Count > 0) {
+    centre.NeighbourCount = statistics.Count;
+    centre.NeighbourMean = statistics.Mean;
+    centre.NeighbourSD = statistics.SD;
+  }
+  const double mean = centre.NeighbourMean;
+  const double spread = centre.NeighbourSD;
+  const auto upper = static_cast<float>(mean + spread * factor);
+  if (upper < centre.Yield) {
+    centre.RemovalCode = kAboveNeighbours;
+    ++highCounter;
+  }
+  const auto lower = static_cast<float>(mean - spread * factor);
+  if (lower > centre.Yield) {
+    centre.RemovalCode = kBelowNeighbours;
+    ++lowCounter;
+  }
+  return centre.RemovalCode != kRetained;
+}
+
+/// Centres searched together: the searches of a chunk run on two threads
+/// against the table as the chunk began, then the centres are decided in
+/// order, and a centre whose list a mark of the chunk changed is searched
+/// again. Fields smaller than two chunks are searched in order.
+constexpr std::int32_t kChunk = 4096;
+
+/// Candidates kept of one centre's search in a chunk: enough to refill a
+/// list that marks made shorter without searching again.
+constexpr std::size_t kKeptCandidates = kListSize + 16;
+
+/// What one centre's search found as its chunk began.
+struct Finding {
+  std::uint32_t First = 0;  // of its candidates in the store of its half
+  std::uint16_t Kept = 0;   // candidates kept, in rank order
+  bool All = false;         // the kept candidates are all there are
+  Statistics Found;         // the statistics of the list they made
+};
+
 }  // namespace
 
 void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32_t& highCounter,
@@ -238,167 +479,138 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
   } else if (halfSide > 0) {
     reach = static_cast<std::int64_t>(std::ceil(halfSide)) - 1;
   }
-  const PointGrid grid(table, last, reach + 1);
-  const bool overflowPossible = DifferencesCanOverflow(table, last);
-  BlockScanEnd blockEnd;
-
-  std::int16_t currentBlock = 0;
-  std::int32_t blockStart = 1;
-  std::int32_t firstNonZero = 0;  // first retained centre outside the buffer band
-  NeighbourList list;
-  std::vector<PointGrid::Entry> square;  // the points inside the current square
-  std::vector<Candidate> candidates;
-
-  // The fields the search reads, by position, close together.
   std::vector<std::uint8_t> retained(static_cast<std::size_t>(last) + 1, 0);
-  std::vector<float> yields(static_cast<std::size_t>(last) + 1, 0);
-  std::vector<std::int32_t> ids(static_cast<std::size_t>(last) + 1, 0);
   for (std::int32_t j = 1; j <= last; ++j) {
-    const auto k = static_cast<std::size_t>(j);
-    retained[k] = table[j].RemovalCode == kRetained ? 1 : 0;
-    yields[k] = table[j].Yield;
-    ids[k] = table[j].ID;
+    retained[static_cast<std::size_t>(j)] = table[j].RemovalCode == kRetained ? 1 : 0;
   }
-  for (std::int32_t i = 3; i <= last - 2; ++i) {
-    stage.SetValue(i);
-    list.Count = 0;
-    YieldPoint& centre = table[i];
-    if (centre.RemovalCode != kRetained) continue;
+  const NeighbourSearch search(table, last, window, reach, retained);
+  ScanPlanner planner(table, last);
+  NeighbourSearch::Scratch scratch;
 
-    if (centre.Block != currentBlock) {
-      if (currentBlock == 0) firstNonZero = i;
-      blockStart = i;
-      currentBlock = centre.Block;
+  const auto mark = [&](std::int32_t i, const Statistics& statistics) {
+    if (Decide(table[i], statistics, factor, highCounter, lowCounter)) {
+      retained[static_cast<std::size_t>(i)] = 0;
+      return true;
     }
+    return false;
+  };
 
-    const float m1 = HeadingSlope(table, i);
-
-    // A centre inside a block scans the buffer band up to and including the
-    // first block centre, then its own block, so that a point met by both
-    // scans is listed twice; a buffer-band centre scans the whole table.
-    std::array<ScanRange, 2> scans{};
-    if (centre.Block != 0) {
-      scans[0] = {1, firstNonZero};
-      scans[1] = {blockStart, blockEnd.After(table, last, i) - 1};
-    } else {
-      scans[0] = {1, last};
-      scans[1] = {1, 0};
-    }
-
-    if (overflowPossible) {
-      // Only extreme coordinates get here: every point the scans pass must
-      // have a 32-bit difference from the centre.
-      for (const ScanRange& scan : scans) {
-        for (std::int32_t j = scan.First; j <= scan.Last; ++j) {
-          if (table[j].RemovalCode != kRetained) continue;
-          Difference(centre.Easting, table[j].Easting, centre);
-          Difference(centre.Northing, table[j].Northing, centre);
+  const bool overflowPossible = DifferencesCanOverflow(table, last);
+  if (overflowPossible || last < 2 * kChunk || std::thread::hardware_concurrency() < 2) {
+    // In order, one centre after another. Only extreme coordinates can
+    // overflow: then every point the scans pass must have a 32-bit
+    // difference from the centre, or the run stops at that centre.
+    for (std::int32_t i = 3; i <= last - 2; ++i) {
+      stage.SetValue(i);
+      YieldPoint& centre = table[i];
+      if (centre.RemovalCode != kRetained) continue;
+      const Scans scans = planner.Next(i);
+      if (overflowPossible) {
+        HeadingSlope(table, i);
+        for (const ScanRange& scan : scans) {
+          for (std::int32_t j = scan.First; j <= scan.Last; ++j) {
+            if (table[j].RemovalCode != kRetained) continue;
+            Difference(centre.Easting, table[j].Easting, centre);
+            Difference(centre.Northing, table[j].Northing, centre);
+          }
         }
       }
+      mark(i, search.Search(i, scans, scratch));
     }
+    return;
+  }
 
-    // Candidates: retained points of the scans inside the window, ranked by
-    // the scans. Whether a point lies in the window does not depend on when
-    // it is met, so only the ones inside need their order. First the points
-    // inside the square; the tests that pass about half the points they see
-    // add a point by a count rather than a branch.
-    const std::int64_t e = centre.Easting;
-    const std::int64_t n = centre.Northing;
-    const auto side = static_cast<std::uint64_t>(2 * reach);
-    std::size_t inSquare = 0;
-    grid.ForEachRowNear(e, n, reach, [&](std::span<const PointGrid::Entry> row) {
-      if (square.size() < inSquare + row.size()) square.resize(inSquare + row.size());
-      PointGrid::Entry* const out = square.data();
-      for (const PointGrid::Entry& entry : row) {
-        // For whole metres, |ex| < HalfSide is |ex| <= reach.
-        const auto ex = static_cast<std::uint64_t>(e - entry.Easting + reach);
-        const auto ny = static_cast<std::uint64_t>(n - entry.Northing + reach);
-        out[inSquare] = entry;
-        inSquare += static_cast<std::size_t>((ex <= side) & (ny <= side));
-      }
-    });
-
-    if (candidates.size() < 2 * inSquare) candidates.resize(2 * inSquare);
-    const TurnedWindow turned(window, m1);
-    const auto firstFrom = static_cast<std::uint32_t>(scans[0].First);
-    const auto firstSpan = static_cast<std::uint32_t>(scans[0].Last - scans[0].First);
-    const auto secondFrom = static_cast<std::uint32_t>(scans[1].First);
-    const auto secondSpan = static_cast<std::uint32_t>(scans[1].Last - scans[1].First);
-    const bool firstScan = scans[0].Last >= scans[0].First;
-    const bool secondScan = scans[1].Last >= scans[1].First;
-    std::size_t taken = 0;
-    for (std::size_t k = 0; k < inSquare; ++k) {
-      const PointGrid::Entry& entry = square[k];
-      const std::int32_t j = entry.Position;
-      if (j == i || retained[static_cast<std::size_t>(j)] == 0) continue;
-      const auto position = static_cast<std::uint32_t>(j);
-      const bool first = firstScan & (position - firstFrom <= firstSpan);
-      const bool second = secondScan & (position - secondFrom <= secondSpan);
-      if (!(first | second)) continue;
-      // Within the scans' ranges the differences are 32-bit (checked above
-      // when they could be wider); the others are never examined.
-      const auto ex = static_cast<std::int32_t>(e - entry.Easting);
-      const auto ny = static_cast<std::int32_t>(n - entry.Northing);
-      if (!turned.Holds(ex, ny)) continue;
-      if (first) candidates[taken++] = {position, ex, ny};
-      if (second) candidates[taken++] = {position | kSecondScan, ex, ny};
+  // By chunks. No coordinate difference can overflow here, so the searches
+  // throw nothing but a failed allocation.
+  std::vector<Scans> scans(static_cast<std::size_t>(kChunk));
+  std::vector<Finding> findings(static_cast<std::size_t>(kChunk));
+  std::vector<std::uint8_t> marked(static_cast<std::size_t>(kChunk));
+  std::array<std::vector<Candidate>, 2> stores;
+  NeighbourSearch::Scratch otherScratch;
+  const auto searchHalf = [&](std::int32_t from, std::int32_t to, std::int32_t chunkStart,
+                              std::vector<Candidate>& store, NeighbourSearch::Scratch& space) {
+    store.clear();
+    NeighbourList list;
+    for (std::int32_t i = from; i <= to; ++i) {
+      const auto k = static_cast<std::size_t>(i - chunkStart);
+      if (table[i].RemovalCode != kRetained) continue;
+      const std::size_t taken = search.Candidates(i, scans[k], space, kKeptCandidates);
+      const std::size_t kept = std::min(taken, kKeptCandidates);
+      Finding& finding = findings[k];
+      finding.First = static_cast<std::uint32_t>(store.size());
+      finding.Kept = static_cast<std::uint16_t>(kept);
+      finding.All = taken <= kKeptCandidates;
+      store.insert(store.end(), space.candidates.begin(),
+                   space.candidates.begin() + static_cast<std::ptrdiff_t>(kept));
+      search.MakeList(i, std::span<const Candidate>(space.candidates.data(), kept), list);
+      finding.Found = StatisticsOf(list);
     }
+  };
 
-    // The first of them in rank order fill the list.
-    if (taken <= kSortedCandidates) {
-      // Insertion sort: the cells hand the candidates over mostly in order.
-      for (std::size_t k = 1; k < taken; ++k) {
-        const Candidate moving = candidates[k];
-        std::size_t to = k;
-        for (; to > 0 && moving < candidates[to - 1]; --to) candidates[to] = candidates[to - 1];
-        candidates[to] = moving;
+  for (std::int32_t chunkStart = 3; chunkStart <= last - 2; chunkStart += kChunk) {
+    const std::int32_t chunkEnd = std::min(last - 2, chunkStart + kChunk - 1);
+    for (std::int32_t i = chunkStart; i <= chunkEnd; ++i) {
+      if (table[i].RemovalCode == kRetained) {
+        scans[static_cast<std::size_t>(i - chunkStart)] = planner.Next(i);
       }
     }
-    constexpr auto kListSize = static_cast<std::size_t>(kMaxNeighbours);
-    if (taken > kListSize) {
-      std::partial_sort(candidates.begin(), candidates.begin() + kMaxNeighbours,
-                        candidates.begin() + static_cast<std::ptrdiff_t>(taken));
-      taken = kListSize;
-    } else if (taken > kSortedCandidates) {
-      std::sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(taken));
-    }
-    for (std::size_t k = 0; k < taken; ++k) {
-      const Candidate& candidate = candidates[k];
-      const auto j = static_cast<std::size_t>(candidate.Rank & kPositionMask);
-      list.Yields[k] = yields[j];
-      list.IDs[k] = ids[j];
-      list.Distances[k] = DistanceOf(candidate.Ex, candidate.Ny);
-    }
-    list.Count = static_cast<std::int16_t>(taken);
 
-    AddSequenceNeighbours(table, last, i, list);
-
-    // A centre without neighbours keeps its zero statistics and is tested
-    // against them.
-    if (list.Count > 0) {
-      const std::span<const float> yields(list.Yields.data(), static_cast<std::size_t>(list.Count));
-      const std::span<const float> distances(list.Distances.data(),
-                                             static_cast<std::size_t>(list.Count));
-      centre.NeighbourCount = list.Count;
-      centre.NeighbourMean = static_cast<float>(
-          InverseDistanceMean(list.Count, yields, distances, kSmoothing, kExponent));
-      centre.NeighbourSD =
-          static_cast<float>(DistanceScaledSD(list.Count, yields, distances, kSmoothing));
+    // The searches, half of the chunk on another thread.
+    const std::int32_t middle = chunkStart + (chunkEnd - chunkStart + 1) / 2;
+    {
+      std::exception_ptr failure;
+      std::jthread other([&] {
+        try {
+          searchHalf(middle, chunkEnd, chunkStart, stores[1], otherScratch);
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      });
+      searchHalf(chunkStart, middle - 1, chunkStart, stores[0], scratch);
+      other.join();
+      if (failure) std::rethrow_exception(failure);
     }
 
-    const double mean = centre.NeighbourMean;
-    const double spread = centre.NeighbourSD;
-    const auto upper = static_cast<float>(mean + spread * factor);
-    if (upper < centre.Yield) {
-      centre.RemovalCode = kAboveNeighbours;
-      ++highCounter;
+    // The decisions, in order. A search saw the chunk's points as the chunk
+    // began; it stands unless a point of its list, or a sequence neighbour
+    // before the centre, has been marked since.
+    std::fill(marked.begin(), marked.end(), std::uint8_t{0});
+    const auto markedSince = [&](std::int32_t j, std::int32_t i) {
+      return j >= chunkStart && j < i && marked[static_cast<std::size_t>(j - chunkStart)] != 0;
+    };
+    for (std::int32_t i = chunkStart; i <= chunkEnd; ++i) {
+      stage.SetValue(i);
+      if (table[i].RemovalCode != kRetained) continue;
+      const auto k = static_cast<std::size_t>(i - chunkStart);
+      const Finding& finding = findings[k];
+      const std::vector<Candidate>& store = stores[i < middle ? 0 : 1];
+      const std::span<const Candidate> kept(store.data() + finding.First, finding.Kept);
+      const std::size_t listed = std::min(kept.size(), kListSize);
+      bool stands = true;
+      for (std::size_t c = 0; c < listed && stands; ++c) {
+        stands = !markedSince(static_cast<std::int32_t>(kept[c].Rank & kPositionMask), i);
+      }
+      for (std::int32_t j = i - 3; j < i && stands; ++j) stands = !markedSince(j, i);
+
+      Statistics statistics = finding.Found;
+      if (!stands) {
+        // The kept candidates still retained, in their order, refill the
+        // list; when they may run short of a full list, a new search.
+        std::vector<Candidate>& refill = scratch.candidates;
+        refill.clear();
+        for (const Candidate& candidate : kept) {
+          if (retained[candidate.Rank & kPositionMask] != 0) refill.push_back(candidate);
+        }
+        if (refill.size() < kListSize && !finding.All) {
+          statistics = search.Search(i, scans[k], scratch);
+        } else {
+          NeighbourList list;
+          search.MakeList(i, refill, list);
+          statistics = StatisticsOf(list);
+        }
+      }
+      if (mark(i, statistics)) marked[k] = 1;
     }
-    const auto lower = static_cast<float>(mean - spread * factor);
-    if (lower > centre.Yield) {
-      centre.RemovalCode = kBelowNeighbours;
-      ++lowCounter;
-    }
-    if (centre.RemovalCode != kRetained) retained[static_cast<std::size_t>(i)] = 0;
   }
 }
 
