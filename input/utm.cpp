@@ -1,5 +1,6 @@
 #include "input/utm.h"
 
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -32,36 +33,78 @@ std::int32_t ToMetres(double value, const char* what, const UTMPoint& point) {
 
 }  // namespace
 
-UTMPoint LatLongToUTM(UTMPoint& point) {
-  const double e2 = kEccentricity * kEccentricity;
-  const double e4 = std::pow(kEccentricity, 4);
-  const double e6 = std::pow(kEccentricity, 6);
-  const double lambda0 = kCentralMeridianDegrees * kPi / 180;
+namespace {
 
-  const double phi = static_cast<double>(point.Latitude) * kPi / 180;
-  const double lambda = static_cast<double>(point.Longitude) * kPi / 180;
+// Terms of the series from the ellipsoid alone.
+const double kE2 = kEccentricity * kEccentricity;
+const double kE4 = std::pow(kEccentricity, 4);
+const double kE6 = std::pow(kEccentricity, 6);
+const double kLambda0 = kCentralMeridianDegrees * kPi / 180;
+const double kM1 = 1 - kE2 / 4 - 3 * kE4 / 64 - 5 * kE6 / 256;
+const double kM2 = 3 * kE2 / 8 + 3 * kE4 / 32 + 45 * kE6 / 1024;
+const double kM3 = 15 * kE4 / 256 + 45 * kE6 / 1024;
+const double kM4 = 35 * kE6 / 3072;
+
+}  // namespace
+
+UTMLatitudeTerms UTMLatitudeTerms::Of(float latitude) {
+  const double phi = static_cast<double>(latitude) * kPi / 180;
   const double sinPhi = std::sin(phi);
   const double cosPhi = std::cos(phi);
   const double tanPhi = std::tan(phi);
-
-  const double n = kSemiMajorAxis / std::sqrt(1 - e2 * (sinPhi * sinPhi));
-  const double m =
-      kSemiMajorAxis *
-      ((1 - e2 / 4 - 3 * e4 / 64 - 5 * e6 / 256) * phi -
-       (3 * e2 / 8 + 3 * e4 / 32 + 45 * e6 / 1024) * std::sin(2 * phi) +
-       (15 * e4 / 256 + 45 * e6 / 1024) * std::sin(4 * phi) - (35 * e6 / 3072) * std::sin(6 * phi));
-  const double c = e2 * (cosPhi * cosPhi) / (1 - e2);
-  const double dl = lambda - lambda0;
+  UTMLatitudeTerms terms;
+  terms.N = kSemiMajorAxis / std::sqrt(1 - kE2 * (sinPhi * sinPhi));
+  terms.M = kSemiMajorAxis * (kM1 * phi - kM2 * std::sin(2 * phi) + kM3 * std::sin(4 * phi) -
+                              kM4 * std::sin(6 * phi));
+  const double c = kE2 * (cosPhi * cosPhi) / (1 - kE2);
   const double t = tanPhi * tanPhi;
-  const double a = dl * cosPhi;
+  terms.CosPhi = cosPhi;
+  terms.OneLessTPlusC = 1 - t + c;
+  terms.NSinCos = terms.N * sinPhi * cosPhi;
+  terms.NSinCos3 = terms.N * sinPhi * std::pow(cosPhi, 3) * (5 - t + 9 * c);
+  return terms;
+}
 
-  const double x = n * (a + (1 - t + c) * std::pow(a, 3) / 6);
-  const double y = m + n * sinPhi * cosPhi * (dl * dl) / 2 +
-                   n * sinPhi * std::pow(cosPhi, 3) * (5 - t + 9 * c) * std::pow(dl, 4) / 24;
+UTMLongitudeTerms UTMLongitudeTerms::Of(float longitude) {
+  const double lambda = static_cast<double>(longitude) * kPi / 180;
+  UTMLongitudeTerms terms;
+  terms.DL = lambda - kLambda0;
+  terms.DL4 = std::pow(terms.DL, 4);
+  return terms;
+}
+
+UTMPoint LatLongToUTM(UTMPoint& point, const UTMLatitudeTerms& latitude,
+                      const UTMLongitudeTerms& longitude) {
+  // The series evaluated in the order of its terms: each product and sum is
+  // the one the whole formula makes.
+  const double dl = longitude.DL;
+  const double a = dl * latitude.CosPhi;
+  const double x = latitude.N * (a + latitude.OneLessTPlusC * std::pow(a, 3) / 6);
+  const double y =
+      latitude.M + latitude.NSinCos * (dl * dl) / 2 + latitude.NSinCos3 * longitude.DL4 / 24;
 
   point.Easting = ToMetres(kScaleFactor * x + kFalseEasting, "easting", point);
   point.Northing = ToMetres(kScaleFactor * y, "northing", point);
   return point;
+}
+
+UTMPoint LatLongToUTM(UTMPoint& point) {
+  return LatLongToUTM(point, UTMLatitudeTerms::Of(point.Latitude),
+                      UTMLongitudeTerms::Of(point.Longitude));
+}
+
+UTMPoint UTMConverter::Convert(UTMPoint& point) {
+  const auto latitudeBits = std::bit_cast<std::uint32_t>(point.Latitude);
+  const auto longitudeBits = std::bit_cast<std::uint32_t>(point.Longitude);
+  Kept<UTMLatitudeTerms>& latitude = latitudes_[Slot(latitudeBits)];
+  if (!latitude.Valid || latitude.Bits != latitudeBits) {
+    latitude = {true, latitudeBits, UTMLatitudeTerms::Of(point.Latitude)};
+  }
+  Kept<UTMLongitudeTerms>& longitude = longitudes_[Slot(longitudeBits)];
+  if (!longitude.Valid || longitude.Bits != longitudeBits) {
+    longitude = {true, longitudeBits, UTMLongitudeTerms::Of(point.Longitude)};
+  }
+  return LatLongToUTM(point, latitude.Terms, longitude.Terms);
 }
 
 }  // namespace tarvik

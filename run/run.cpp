@@ -192,13 +192,14 @@ Result<ConvertedSettings> ConvertRunSettings(const RunSettings& s) {
 
 FieldExtent ConvertCoordinates(const std::int32_t& count, PointTable& table) {
   FieldExtent extent;
+  UTMConverter converter;
   for (std::int32_t i = 1; i <= count; ++i) {
     YieldPoint& point = table[i];
     UTMPoint utm;
     utm.Latitude = point.Latitude;
     utm.Longitude = point.Longitude;
     try {
-      const UTMPoint result = LatLongToUTM(utm);
+      const UTMPoint result = converter.Convert(utm);
       point.Easting = result.Easting;
       point.Northing = result.Northing;
     } catch (const RunError& error) {

@@ -1,9 +1,11 @@
 // Reading the export and the derived fields: yield, segments, UTM coordinates and blocks.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -300,6 +302,44 @@ TEST(LatLongToUTM, MatchesTheReferencePoints) {
   UTMPoint far{-1e6f, -99};
   EXPECT_EQ(ErrorText<RunError>([&] { LatLongToUTM(far); }),
             "the northing of latitude -1000000, longitude -99 is beyond the 32-bit range.");
+}
+
+TEST(LatLongToUTM, AFieldsConverterGivesTheSameMetresAndErrors) {
+  // Latitudes and longitudes met again, values that share a slot of the
+  // converter's memory, -0 beside 0, and a point beyond the range between.
+  std::mt19937 random(5);
+  std::uniform_real_distribution<float> latitude(40.79f, 40.81f);
+  std::uniform_real_distribution<float> longitude(-96.71f, -96.69f);
+  std::vector<UTMPoint> points;
+  for (int k = 0; k < 20000; ++k) points.push_back({latitude(random), longitude(random)});
+  for (int k = 0; k < 2000; ++k) points.push_back(points[static_cast<std::size_t>(k) * 7]);
+  for (std::uint32_t bits = 0; bits < 64; ++bits) {
+    points.push_back({std::bit_cast<float>(0x42233333U + (bits << 12)), -96.7f});
+  }
+  points.push_back({0.0f, -0.0f});
+  points.push_back({-0.0f, 0.0f});
+  points.push_back({-1e6f, -99});
+  points.push_back({40.8f, -96.7f});
+  UTMConverter converter;
+  for (const UTMPoint& given : points) {
+    UTMPoint alone = given;
+    UTMPoint kept = given;
+    std::string aloneError;
+    std::string keptError;
+    try {
+      LatLongToUTM(alone);
+    } catch (const RunError& error) {
+      aloneError = error.what();
+    }
+    try {
+      converter.Convert(kept);
+    } catch (const RunError& error) {
+      keptError = error.what();
+    }
+    ASSERT_EQ(keptError, aloneError) << given.Latitude << ", " << given.Longitude;
+    ASSERT_EQ(kept.Easting, alone.Easting) << given.Latitude << ", " << given.Longitude;
+    ASSERT_EQ(kept.Northing, alone.Northing) << given.Latitude << ", " << given.Longitude;
+  }
 }
 
 TEST(AssignBlocks, NumbersTheGridAndClearsTheBufferBands) {
