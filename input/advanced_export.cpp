@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <exception>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -240,6 +242,68 @@ ReadResult Refuse(std::int32_t& count, std::string reason) {
   return Fail(std::move(reason));
 }
 
+
+/// What reading a run of lines came to: the records read, or the reason of
+/// the first line that could not be read.
+struct LinesRead {
+  std::int32_t records = 0;
+  std::optional<std::string> refusal;
+};
+
+/// Reads the lines of `text`, the first of which is line `firstLine` of the
+/// file, into the records from position `first`; a record that would go past
+/// position kMaxPoints is refused.
+LinesRead ReadLines(std::string_view text, std::int64_t firstLine, const Reasons& reasons,
+                    std::vector<YieldPoint>& records, std::int32_t first) {
+  LinesRead read;
+  std::int32_t position = first;
+  YieldPoint beyond;  // a record past a full table, read so that its own faults come first
+  std::array<Item, kItemCount> items;
+  std::int64_t lineNumber = firstLine - 1;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    ++lineNumber;
+    const std::size_t newline = text.find('\n', start);
+    const std::size_t stop = (newline == std::string_view::npos) ? text.size() : newline;
+    std::string_view line = text.substr(start, stop - start);
+    start = (newline == std::string_view::npos) ? text.size() : newline + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (TrimBlanks(line).empty()) continue;
+
+    int badItem = 0;
+    const char* problem = nullptr;
+    const std::optional<int> found = SplitItems(line, items, badItem, problem);
+    if (!found) {
+      read.refusal = reasons.AtItem(lineNumber, badItem, problem);
+      return read;
+    }
+    if (*found != kItemCount) {
+      read.refusal =
+          reasons.Line(lineNumber, std::to_string(*found) + (*found == 1 ? " item" : " items") +
+                                       ", expected " + std::to_string(kItemCount));
+      return read;
+    }
+
+    YieldPoint& point = position <= kMaxPoints ? records[static_cast<std::size_t>(position)] : beyond;
+    point = YieldPoint{};
+    if (auto reason = StoreItems(items, point, badItem)) {
+      read.refusal = reasons.AtItem(lineNumber, badItem, *reason);
+      return read;
+    }
+    if (position > kMaxPoints) {
+      read.refusal =
+          reasons.Line(lineNumber, "more than " + std::to_string(kMaxPoints) + " records");
+      return read;
+    }
+    ++position;
+    ++read.records;
+  }
+  return read;
+}
+
+/// Files from this size on are read in two halves at once.
+constexpr std::size_t kHalvedSize = 1U << 20U;
+
 }  // namespace
 
 ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displayName,
@@ -259,41 +323,45 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
     RecreateTable(table);
     return Refuse(count, std::move(reason));
   };
-  std::int32_t n = 0;
-  YieldPoint beyond;  // a record past a full table, read so that its own faults come first
 
-  std::array<Item, kItemCount> items;
-  std::int64_t lineNumber = 0;
-  std::size_t start = 0;
-  while (start < contents.size()) {
-    ++lineNumber;
-    const std::size_t newline = contents.find('\n', start);
-    const std::size_t stop = (newline == std::string_view::npos) ? contents.size() : newline;
-    std::string_view line = contents.substr(start, stop - start);
-    start = (newline == std::string_view::npos) ? contents.size() : newline + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (TrimBlanks(line).empty()) continue;
-
-    int badItem = 0;
-    const char* problem = nullptr;
-    const std::optional<int> found = SplitItems(line, items, badItem, problem);
-    if (!found) return refuse(reasons.AtItem(lineNumber, badItem, problem));
-    if (*found != kItemCount) {
-      return refuse(
-          reasons.Line(lineNumber, std::to_string(*found) + (*found == 1 ? " item" : " items") +
-                                       ", expected " + std::to_string(kItemCount)));
+  // A large file whose lines all fit the table is read in two halves at
+  // once, split after a line: the second half's records go after as many
+  // positions as the first half has lines, and move down when some of those
+  // lines were blank. The first half's refusal comes first, as in one read.
+  const std::size_t split = contents.size() >= kHalvedSize && std::thread::hardware_concurrency() > 1
+                                ? contents.find('\n', contents.size() / 2)
+                                : std::string_view::npos;
+  LinesRead read;
+  const std::string_view head = contents.substr(0, split == std::string_view::npos ? 0 : split + 1);
+  const auto headLines = static_cast<std::int64_t>(std::count(head.begin(), head.end(), '\n'));
+  const std::string_view tail = contents.substr(head.size());
+  const auto tailLines = static_cast<std::int64_t>(std::count(tail.begin(), tail.end(), '\n')) + 1;
+  if (!head.empty() && headLines + tailLines <= kMaxPoints) {
+    const auto tailFirst = static_cast<std::int32_t>(headLines + 1);
+    LinesRead tailRead;
+    std::exception_ptr failure;
+    {
+      std::jthread other([&] {
+        try {
+          tailRead = ReadLines(tail, headLines + 1, reasons, records, tailFirst);
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      });
+      read = ReadLines(head, 1, reasons, records, 1);
     }
-
-    YieldPoint& point = n < kMaxPoints ? records[static_cast<std::size_t>(n) + 1] : beyond;
-    point = YieldPoint{};
-    if (auto reason = StoreItems(items, point, badItem)) {
-      return refuse(reasons.AtItem(lineNumber, badItem, *reason));
+    if (failure) std::rethrow_exception(failure);
+    if (!read.refusal) read.refusal = std::move(tailRead.refusal);
+    if (!read.refusal && read.records < tailFirst - 1) {
+      std::move(records.begin() + tailFirst, records.begin() + tailFirst + tailRead.records,
+                records.begin() + read.records + 1);
     }
-    if (n == kMaxPoints) {
-      return refuse(reasons.Line(lineNumber, "more than " + std::to_string(kMaxPoints) + " records"));
-    }
-    ++n;
+    read.records += tailRead.records;
+  } else {
+    read = ReadLines(contents, 1, reasons, records, 1);
   }
+  if (read.refusal) return refuse(std::move(*read.refusal));
+  const std::int32_t n = read.records;
   if (n == 0) return refuse(reasons.Whole("the file holds no records"));
 
   // Position 0 and the positions above the count are blank; most already are.

@@ -1,6 +1,7 @@
 // Reading the export and the derived fields: yield, segments, UTM coordinates and blocks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <filesystem>
@@ -133,6 +134,46 @@ TEST(ParseAdvancedExport, StoresEveryItemAndLeavesOtherPositionsBlank) {
   // clang-format on
   EXPECT_EQ(table[0], YieldPoint{});
   EXPECT_EQ(table[3], YieldPoint{});
+}
+
+TEST(ParseAdvancedExport, ReadsALargeFileAsOneReadWouldWhateverTheBlankLines) {
+  // A file of megabytes is read in two halves at once; records keep their
+  // order across blank lines, and the first refusal in the file wins.
+  const auto line = [](int time) {
+    return "-96.700001,40.800001,20.5," + std::to_string(time) +
+           ",1,60,360,18.2,33,1,\"SN123\",\"F1: North\",\"L1: \",\"Corn\",4,2,350.5";
+  };
+  const auto field = [&](const std::vector<int>& blankAfter, int badAt) {
+    std::string text;
+    int lineNumber = 0;
+    for (int k = 1; k <= 20000; ++k) {
+      text += (++lineNumber == badAt) ? "-96.7,40.8,x" + line(k).substr(25) : line(k);
+      text += "\r\n";
+      if (std::find(blankAfter.begin(), blankAfter.end(), k) != blankAfter.end()) {
+        text += "  \r\n\n";
+        lineNumber += 2;
+      }
+    }
+    return text;
+  };
+  PointTable table;
+  std::int32_t count = 0;
+  for (const std::vector<int>& blanks : {std::vector<int>{}, std::vector<int>{1, 5000, 9999},
+                                         std::vector<int>{12000, 19999}}) {
+    const std::string text = field(blanks, 0);
+    ASSERT_GT(text.size(), 1'500'000U);  // well past the size read in halves
+    ASSERT_TRUE(ParseAdvancedExport(text, "big.txt", table, count).ok());
+    ASSERT_EQ(count, 20000);
+    for (std::int32_t k = 1; k <= count; ++k) ASSERT_EQ(table[k].GPSTime, k);
+    EXPECT_EQ(table[count + 1], YieldPoint{});
+  }
+  EXPECT_EQ(ParseAdvancedExport(field({10}, 15003), "big.txt", table, count).reason(),
+            "big.txt:15003: item 3 (GrainFlow): \"x\" is not a number");
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(table[1], YieldPoint{});
+  PointTable bothHalves;
+  EXPECT_EQ(ParseAdvancedExport(field({}, 3000) + "1,2\n", "big.txt", bothHalves, count).reason(),
+            "big.txt:3000: item 3 (GrainFlow): \"x\" is not a number");
 }
 
 TEST(ParseAdvancedExport, AcceptsTheFormsRealExportsTake) {
