@@ -335,7 +335,8 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
   const std::string_view head = contents.substr(0, split == std::string_view::npos ? 0 : split + 1);
   const auto headLines = static_cast<std::int64_t>(std::count(head.begin(), head.end(), '\n'));
   const std::string_view tail = contents.substr(head.size());
-  const auto tailLines = static_cast<std::int64_t>(std::count(tail.begin(), tail.end(), '\n')) + 1;
+  const auto tailLines = static_cast<std::int64_t>(std::count(tail.begin(), tail.end(), '\n')) +
+                         (!tail.empty() && tail.back() != '\n' ? 1 : 0);
   if (!head.empty() && headLines + tailLines <= kMaxPoints) {
     const auto tailFirst = static_cast<std::int32_t>(headLines + 1);
     LinesRead tailRead;
