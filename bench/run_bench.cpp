@@ -224,28 +224,26 @@ void BM_ExportField(benchmark::State& state, ExportFormat format, ExportCRS crs)
 /// Every stage runs many times.
 void RegisterAll() {
   using benchmark::RegisterBenchmark;
-  constexpr auto kMs = benchmark::kMillisecond;
-  RegisterBenchmark("ParseAdvancedExport", BM_ParseAdvancedExport)->Unit(kMs);
+  InMilliseconds(RegisterBenchmark("ParseAdvancedExport", BM_ParseAdvancedExport));
   for (Stage stage = 0; stage < kDone; ++stage) {
     // Each iteration copies the 62,000-point table untimed first.
-    RegisterBenchmark(kRunStages[stage].name, BM_Stage, stage)->Unit(kMs)->MinTime(0.1);
+    InMilliseconds(RegisterBenchmark(kRunStages[stage].name, BM_Stage, stage))->MinTime(0.1);
   }
-  RegisterBenchmark("FormatBasicOutput", BM_Format, &FormatBasicOutput)->Unit(kMs);
-  RegisterBenchmark("FormatDetailedOutput", BM_Format, &FormatDetailedOutput)->Unit(kMs);
-  RegisterBenchmark("RunPipeline/basic", BM_RunPipeline, true)->Unit(kMs)->MinTime(0.5);
-  RegisterBenchmark("RunPipeline/detailed", BM_RunPipeline, false)->Unit(kMs)->MinTime(0.5);
+  InMilliseconds(RegisterBenchmark("FormatBasicOutput", BM_Format, &FormatBasicOutput));
+  InMilliseconds(RegisterBenchmark("FormatDetailedOutput", BM_Format, &FormatDetailedOutput));
+  InMilliseconds(RegisterBenchmark("RunPipeline/basic", BM_RunPipeline, true))->MinTime(0.5);
+  InMilliseconds(RegisterBenchmark("RunPipeline/detailed", BM_RunPipeline, false))->MinTime(0.5);
 #ifdef TARVIK_WITH_EXPORT
   for (const ExportFormat format :
        {ExportFormat::GeoPackage, ExportFormat::Shapefile, ExportFormat::GeoJSON,
         ExportFormat::FlatGeobuf, ExportFormat::CSV}) {
-    RegisterBenchmark((std::string("ExportField/") + ExportExtension(format)).c_str(),
-                      BM_ExportField, format, ExportCRS::WGS84)
-        ->Unit(kMs)
+    InMilliseconds(
+        RegisterBenchmark((std::string("ExportField/") + ExportExtension(format)).c_str(),
+                          BM_ExportField, format, ExportCRS::WGS84))
         ->MinTime(0.5);
   }
-  RegisterBenchmark("ExportField/gpkg/utm", BM_ExportField, ExportFormat::GeoPackage,
-                    ExportCRS::UTM)
-      ->Unit(kMs)
+  InMilliseconds(RegisterBenchmark("ExportField/gpkg/utm", BM_ExportField, ExportFormat::GeoPackage,
+                                   ExportCRS::UTM))
       ->MinTime(0.5);
 #endif
 }

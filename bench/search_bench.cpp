@@ -125,7 +125,6 @@ void BM_WholeRun(benchmark::State& state, FieldCase field) {
 /// bench/compare.py turns them into a table of ratios.
 void RegisterSearchComparisons() {
   using benchmark::RegisterBenchmark;
-  constexpr auto kMs = benchmark::kMillisecond;
   for (const FieldCase& field : kFields) {
     const std::string suffix = std::string("/") + field.name;
     for (const bool literal : {true, false}) {
@@ -134,8 +133,8 @@ void RegisterSearchComparisons() {
                                   field, Check::Neighbourhood, literal);
       auto* c = RegisterBenchmark(("Compare/CoLocated/" + kind + suffix).c_str(), BM_Check, field,
                                   Check::CoLocated, literal);
-      n->Unit(kMs);
-      c->Unit(kMs);
+      InMilliseconds(n);
+      InMilliseconds(c);
       if (literal) {
         n->Iterations(1);
         c->Iterations(1);
@@ -144,8 +143,8 @@ void RegisterSearchComparisons() {
         c->MinTime(0.2);
       }
     }
-    RegisterBenchmark(("Compare/WholeRun/engine" + suffix).c_str(), BM_WholeRun, field)
-        ->Unit(kMs)
+    InMilliseconds(
+        RegisterBenchmark(("Compare/WholeRun/engine" + suffix).c_str(), BM_WholeRun, field))
         ->MinTime(0.5);
   }
 }

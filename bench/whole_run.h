@@ -15,6 +15,12 @@
 
 namespace tarvik {
 
+/// A benchmark of the engine, in milliseconds: timed by the wall clock, since
+/// the engine may use more than one thread, with the CPU time of them all.
+inline benchmark::internal::Benchmark* InMilliseconds(benchmark::internal::Benchmark* benchmark) {
+  return benchmark->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+}
+
 /// Writes `text` as the file `name` in the temporary folder `folderName`,
 /// then times RunPipeline with `settings` on it, its output beside it. Returns
 /// the last outcome and leaves its count in `count`; when the run cannot be
