@@ -11,15 +11,14 @@
 #include <cmath>
 #include <limits>
 #include <span>
-#include <exception>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "checks/basic_statistics.h"
 #include "checks/point_grid.h"
 #include "core/errors.h"
 #include "core/removal_codes.h"
+#include "core/two_threads.h"
 
 namespace tarvik {
 
@@ -496,7 +495,7 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
   };
 
   const bool overflowPossible = DifferencesCanOverflow(table, last);
-  if (overflowPossible || last < 2 * kChunk || std::thread::hardware_concurrency() < 2) {
+  if (overflowPossible || last < 2 * kChunk) {
     // In order, one centre after another. Only extreme coordinates can
     // overflow: then every point the scans pass must have a 32-bit
     // difference from the centre, or the run stops at that centre.
@@ -557,19 +556,8 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
 
     // The searches, half of the chunk on another thread.
     const std::int32_t middle = chunkStart + (chunkEnd - chunkStart + 1) / 2;
-    {
-      std::exception_ptr failure;
-      std::jthread other([&] {
-        try {
-          searchHalf(middle, chunkEnd, chunkStart, stores[1], otherScratch);
-        } catch (...) {
-          failure = std::current_exception();
-        }
-      });
-      searchHalf(chunkStart, middle - 1, chunkStart, stores[0], scratch);
-      other.join();
-      if (failure) std::rethrow_exception(failure);
-    }
+    RunBoth([&] { searchHalf(middle, chunkEnd, chunkStart, stores[1], otherScratch); },
+            [&] { searchHalf(chunkStart, middle - 1, chunkStart, stores[0], scratch); });
 
     // The decisions, in order. A search saw the chunk's points as the chunk
     // began; it stands unless a point of its list, or a sequence neighbour

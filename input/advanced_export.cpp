@@ -3,15 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <exception>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "core/file_read.h"
 #include "core/number_text.h"
+#include "core/two_threads.h"
 
 namespace tarvik {
 
@@ -331,7 +330,7 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
   // once, split after a line: the second half's records go after as many
   // positions as the first half has lines, and move down when some of those
   // lines were blank. The first half's refusal comes first, as in one read.
-  const std::size_t split = contents.size() >= kHalvedSize && std::thread::hardware_concurrency() > 1
+  const std::size_t split = contents.size() >= kHalvedSize
                                 ? contents.find('\n', contents.size() / 2)
                                 : std::string_view::npos;
   LinesRead read;
@@ -343,18 +342,8 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
   if (!head.empty() && headLines + tailLines <= kMaxPoints) {
     const auto tailFirst = static_cast<std::int32_t>(headLines + 1);
     LinesRead tailRead;
-    std::exception_ptr failure;
-    {
-      std::jthread other([&] {
-        try {
-          tailRead = ReadLines(tail, headLines + 1, reasons, records, tailFirst);
-        } catch (...) {
-          failure = std::current_exception();
-        }
-      });
-      read = ReadLines(head, 1, reasons, records, 1);
-    }
-    if (failure) std::rethrow_exception(failure);
+    RunBoth([&] { tailRead = ReadLines(tail, headLines + 1, reasons, records, tailFirst); },
+            [&] { read = ReadLines(head, 1, reasons, records, 1); });
     if (!read.refusal) read.refusal = std::move(tailRead.refusal);
     if (!read.refusal && read.records < tailFirst - 1) {
       std::move(records.begin() + tailFirst, records.begin() + tailFirst + tailRead.records,

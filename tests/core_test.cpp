@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "core/file_read.h"
 #include "core/number_text.h"
 #include "core/settings_files.h"
+#include "core/two_threads.h"
 #include "support/files.h"
 
 namespace tarvik {
@@ -119,6 +121,26 @@ TEST(NumberText, GeneralFormIsShortWithoutTrailingZeros) {
   EXPECT_EQ(FormatGeneral(15.5), "15.5");
   EXPECT_EQ(FormatGeneral(0.1), "0.1");  // 15 digits hide the binary tail
   EXPECT_EQ(FormatGeneral(15.5F, ','), "15,5");
+}
+
+TEST(RunBoth, DoesBothPartsAndPassesOnWhatEitherThrows) {
+  int own = 0;
+  int other = 0;
+  RunBoth([&] { other = 2; }, [&] { own = 1; });
+  EXPECT_EQ(own + other, 3);
+  // A failure of either part waits for the other to finish.
+  other = 0;
+  EXPECT_THROW(RunBoth([&] { other = 2; }, [] { throw std::runtime_error("own"); }),
+               std::runtime_error);
+  EXPECT_EQ(other, 2);
+  own = 0;
+  try {
+    RunBoth([] { throw std::runtime_error("other"); }, [&] { own = 1; });
+    ADD_FAILURE() << "nothing thrown";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "other");
+  }
+  EXPECT_EQ(own, 1);
 }
 
 TEST(SettingsFiles, CropRecordsInFileOrderWithTheLastOfANameWinning) {
