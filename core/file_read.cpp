@@ -30,21 +30,29 @@ Result<std::string, FileFailure> ReadWholeFile(const std::string& path, std::uin
 
   const std::unique_ptr<std::FILE, CloseFile> file(std::fopen(path.c_str(), "rb"));
   if (!file) return Problem(P::CannotOpen, errno);
-  std::string contents;
+  // A regular file is read in one call straight into the text, asking for
+  // one byte more than its size to see its end; anything else, or a file
+  // that grows meanwhile, in blocks.
+  constexpr std::size_t kBlock = 1 << 16;
+  std::size_t want = kBlock;
   if (status.type() == fs::file_type::regular) {
     const auto size = fs::file_size(path, error);
     if (!error && size > maxBytes) return Problem(P::TooLarge);
-    if (!error) contents.reserve(static_cast<std::size_t>(size));
+    if (!error) want = static_cast<std::size_t>(size) + 1;
   }
-  char buffer[1 << 16];
+  std::string contents;
+  std::size_t filled = 0;
   while (true) {
-    const std::size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
-    contents.append(buffer, got);
-    if (contents.size() > maxBytes) return Problem(P::TooLarge);
-    if (got < sizeof buffer) {
+    contents.resize(filled + want);
+    const std::size_t got = std::fread(contents.data() + filled, 1, want, file.get());
+    filled += got;
+    if (filled > maxBytes) return Problem(P::TooLarge);
+    if (got < want) {
       if (std::ferror(file.get())) return Problem(P::CannotRead, errno == 0 ? EIO : errno);
+      contents.resize(filled);
       return contents;
     }
+    want = kBlock;
   }
 }
 
