@@ -15,7 +15,8 @@ namespace tarvik {
 /// once `other` is done; otherwise one of `other` is.
 template <typename Other, typename Own>
 void RunBoth(Other&& other, Own&& own) {
-  if (std::thread::hardware_concurrency() < 2) {
+  static const unsigned cores = std::thread::hardware_concurrency();  // asks the system
+  if (cores < 2) {
     own();
     other();
     return;
