@@ -21,11 +21,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-/// The powers of ten that are exact in a double.
-constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 std::string FormatGeneralDigits(double value, int digits, char decimalPoint) {
   if (value == 0) return "0";  // also -0
   // to_chars is "%.*g" without the locale's decimal separator (the window
@@ -61,29 +56,25 @@ NumberScan ScanNumber(std::string_view text, NumberForm form) {
   const char* const begin = text.data();
   const char* const end = begin + text.size();
   const char* p = begin;
+  if (double value = 0; ScanPlainDecimal(p, end, form.decimalPoint, value) && p == end) {
+    return {NumberStatus::Ok, value};
+  }
+
+  // Every other shape: many digits, an exponent, or no number at all.
+  p = begin;
   const bool negative = *p == '-';
   if (*p == '+' || *p == '-') ++p;
   const char* const mantissa = p;
   const double zero = negative ? -0.0 : 0.0;
   // Decimal order of the leading significant digit: the value is 0.d... x 10^order.
-  // `integer` gathers the digits of both parts; it is used only while at
-  // most 15 of them are significant, when it is exact.
-  std::uint64_t integer = 0;
   const char* const integerPart = p;
   while (p != end && *p == '0') ++p;
   const char* const leading = p;  // the first significant digit of the integer part, if any
-  for (; p != end && IsDigit(*p); ++p) integer = integer * 10 + static_cast<std::uint64_t>(*p - '0');
+  while (p != end && IsDigit(*p)) ++p;
   std::int64_t order = p - leading;
   bool significant = order > 0;
   bool digits = p != integerPart;
-  if (p == end && digits && order <= 15) {
-    // A plain whole number of up to 15 digits is exact in a double.
-    const auto value = static_cast<double>(integer);
-    return {NumberStatus::Ok, negative ? -value : value};
-  }
   const char* separator = nullptr;
-  std::int64_t fractionDigits = 0;
-  std::int64_t wholeDigits = order;  // significant digits in `integer`
   if (p != end && *p == form.decimalPoint) {
     separator = p;
     const char* const fraction = ++p;
@@ -91,21 +82,12 @@ NumberScan ScanNumber(std::string_view text, NumberForm form) {
       while (p != end && *p == '0') ++p;
       order = fraction - p;  // each zero after the separator lowers the order
     }
-    const char* const first = p;  // the first digit that counts in `wholeDigits`
-    for (; p != end && IsDigit(*p); ++p) integer = integer * 10 + static_cast<std::uint64_t>(*p - '0');
-    fractionDigits = p - fraction;
-    wholeDigits += p - first;
+    const char* const first = p;
+    while (p != end && IsDigit(*p)) ++p;
     significant = significant || p != first;
     digits = digits || p != fraction;
   }
   if (!digits) return {NumberStatus::NotANumber, 0};
-  if (p == end && wholeDigits <= 15 && fractionDigits < std::ssize(kPowersOfTen)) {
-    // Up to 15 significant digits and a power of ten are both exact in a
-    // double, so one division rounds correctly: the value from_chars gives.
-    const double value = static_cast<double>(integer) /
-                         kPowersOfTen[static_cast<std::size_t>(fractionDigits)];
-    return {NumberStatus::Ok, negative ? -value : value};
-  }
   if (p != end && (*p == 'e' || *p == 'E')) {
     ++p;
     bool negativeExponent = false;

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
@@ -31,6 +33,53 @@ struct NumberScan {
   NumberStatus status = NumberStatus::Empty;
   double value = 0;
 };
+
+/// The powers of ten that are exact in a double.
+inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+/// Scans a plain decimal from `p`: an optional sign, digits, and an optional
+/// separator with more digits, up to the first other character. When there
+/// is a digit, at most 15 significant ones and at most 22 after the
+/// separator, the digits make a whole number exact in a double and the
+/// power of ten is exact too, so one division gives the correctly rounded
+/// value: `value` takes it, `p` moves past the number, and the result is
+/// true. Otherwise nothing changes and the result is false. ScanNumber takes
+/// this way first; a reader may take it directly.
+inline bool ScanPlainDecimal(const char*& p, const char* end, char decimalPoint, double& value) {
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  const char* q = p;
+  bool negative = false;
+  if (q != end && (*q == '+' || *q == '-')) negative = *q++ == '-';
+  const char* const integerPart = q;
+  while (q != end && *q == '0') ++q;
+  const char* const leading = q;
+  std::uint64_t integer = 0;  // wraps only past 19 digits, which are refused
+  for (; q != end && isDigit(*q); ++q) integer = integer * 10 + static_cast<std::uint64_t>(*q - '0');
+  std::ptrdiff_t significantDigits = q - leading;
+  bool digits = q != integerPart;
+  std::ptrdiff_t fractionDigits = 0;
+  if (q != end && *q == decimalPoint) {
+    const char* const fraction = ++q;
+    if (significantDigits == 0) {
+      while (q != end && *q == '0') ++q;
+    }
+    const char* const first = q;
+    for (; q != end && isDigit(*q); ++q) integer = integer * 10 + static_cast<std::uint64_t>(*q - '0');
+    fractionDigits = q - fraction;
+    significantDigits += q - first;
+    digits = digits || q != fraction;
+  }
+  if (!digits || significantDigits > 15 || fractionDigits >= std::ssize(kExactPowersOfTen)) {
+    return false;
+  }
+  const double magnitude =
+      static_cast<double>(integer) / kExactPowersOfTen[static_cast<std::size_t>(fractionDigits)];
+  value = negative ? -magnitude : magnitude;
+  p = q;
+  return true;
+}
 
 /// Scans a decimal number: an optional sign, digits with an optional fraction
 /// and an optional exponent (`e` or `E`, optional sign, digits). A value too

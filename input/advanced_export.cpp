@@ -237,11 +237,65 @@ std::optional<std::string> StoreItems(const std::array<Item, kItemCount>& items,
   return std::nullopt;
 }
 
+/// Reads `line` into `point` when it has the plain shape of nearly every
+/// exported line: 17 items between bare commas, numbers written without
+/// blanks, quotes or exponents and within their ranges, texts in quotes.
+/// Returns false for any other line, which the item-by-item reading then
+/// takes: for a plain line it would give the same values, so this is only
+/// the quicker way to them. `point` must be blank.
+bool ReadPlainLine(std::string_view line, YieldPoint& point) {
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  std::array<double, 2> coordinates{};  // longitude, latitude as read
+  for (std::size_t k = 0; k < kItems.size(); ++k) {
+    const ItemLayout& layout = kItems[k];
+    if (layout.kind == ItemKind::Text) {
+      if (p == end || *p != '"') return false;
+      const auto* close =
+          static_cast<const char*>(std::memchr(p + 1, '"', static_cast<std::size_t>(end - p - 1)));
+      if (close == nullptr) return false;
+      (point.*layout.text).assign(p + 1, close);
+      p = close + 1;
+    } else {
+      double value = 0;
+      if (!ScanPlainDecimal(p, end, '.', value)) return false;
+      switch (layout.kind) {
+        case ItemKind::Coordinate:
+          coordinates[k] = value;
+          break;
+        case ItemKind::Single: {
+          const auto single = RoundToSingle(value);
+          if (!single) return false;
+          point.*layout.single = *single;
+          break;
+        }
+        case ItemKind::Int16:
+          if (!RoundIntoWhole(value, point.*layout.int16)) return false;
+          break;
+        case ItemKind::Int32:
+          if (!RoundIntoWhole(value, point.*layout.int32)) return false;
+          break;
+        case ItemKind::Text:
+          break;
+      }
+    }
+    if (k + 1 < kItems.size()) {
+      if (p == end || *p != ',') return false;
+      ++p;
+    }
+  }
+  const double longitude = coordinates[0];
+  const double latitude = coordinates[1];
+  if (p != end || longitude < -180 || longitude > 180 || latitude > 90) return false;
+  point.Longitude = static_cast<float>(longitude);
+  point.Latitude = static_cast<float>(latitude);
+  return true;
+}
+
 ReadResult Refuse(std::int32_t& count, std::string reason) {
   count = 0;
   return Fail(std::move(reason));
 }
-
 
 /// What reading a run of lines came to: the records read, or the reason of
 /// the first line that could not be read.
@@ -270,6 +324,17 @@ LinesRead ReadLines(std::string_view text, std::int64_t firstLine, const Reasons
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (TrimBlanks(line).empty()) continue;
 
+    YieldPoint& point =
+        position <= kMaxPoints ? records[static_cast<std::size_t>(position)] : beyond;
+    // A blank record again, built in place: cheaper than assigning one.
+    std::destroy_at(&point);
+    std::construct_at(&point);
+    if (position <= kMaxPoints && ReadPlainLine(line, point)) {
+      ++position;
+      ++read.records;
+      continue;
+    }
+
     int badItem = 0;
     const char* problem = nullptr;
     const std::optional<int> found = SplitItems(line, items, badItem, problem);
@@ -284,9 +349,7 @@ LinesRead ReadLines(std::string_view text, std::int64_t firstLine, const Reasons
       return read;
     }
 
-    YieldPoint& point = position <= kMaxPoints ? records[static_cast<std::size_t>(position)] : beyond;
-    // A blank record again, built in place: cheaper than assigning one.
-    std::destroy_at(&point);
+    std::destroy_at(&point);  // blank again after the plain reading's try
     std::construct_at(&point);
     if (auto reason = StoreItems(items, point, badItem)) {
       read.refusal = reasons.AtItem(lineNumber, badItem, *reason);
