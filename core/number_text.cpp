@@ -1,7 +1,10 @@
 #include "core/number_text.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 
 namespace tarvik {
 
@@ -21,31 +24,136 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-std::string FormatGeneralDigits(double value, int digits, char decimalPoint) {
-  if (value == 0) return "0";  // also -0
+/// General number form through to_chars: right for every value and any
+/// decimal point, and the reference of the float's fast path below.
+void AppendGeneralDigits(std::string& out, double value, int digits, char decimalPoint) {
+  if (value == 0) {  // also -0
+    out += '0';
+    return;
+  }
   // to_chars is "%.*g" without the locale's decimal separator (the window
   // sets the C library's locale from the system).
   char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
-  std::string text(buffer, result.ptr);
-  std::string exponent;
-  if (auto e = text.find('e'); e != std::string::npos) {
-    text[e] = 'E';
-    exponent = text.substr(e);
-    text.erase(e);
+  const char* const begin = buffer;
+  const char* const end =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits).ptr;
+  const char* const e = std::find(begin, end, 'e');
+  // Trailing zeros of the fraction and a trailing point go, also before an exponent.
+  const char* last = e;
+  if (std::find(begin, e, '.') != e) {
+    while (last != begin && last[-1] == '0') --last;
+    if (last != begin && last[-1] == '.') --last;
   }
-  if (text.find('.') != std::string::npos) {
-    while (!text.empty() && text.back() == '0') text.pop_back();
-    if (!text.empty() && text.back() == '.') text.pop_back();
+  const std::size_t start = out.size();
+  out.append(begin, last);
+  if (e != end) {
+    out += 'E';
+    out.append(e + 1, end);
   }
-  text += exponent;
   if (decimalPoint != '.') {
-    for (char& c : text) {
-      if (c == '.') c = decimalPoint;
-    }
+    std::replace(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), '.', decimalPoint);
   }
-  return text;
+}
+
+/// Seven significant digits: the value is about digits x 10^(exponent - 6).
+struct SevenDigits {
+  std::uint64_t digits = 0;  // 1,000,000 to 9,999,999
+  int exponent = 0;          // decimal exponent of the first digit
+};
+
+/// Binary exponents (of the leading bit) the fast path takes: from about
+/// 1e-9 to 9e18. Inside them every product and shift below fits 64 bits.
+constexpr int kFastLowestBit = -30;
+constexpr int kFastHighestBit = 62;
+
+/// floor(m x 2^e x 10^k) for the float m x 2^e, as a quotient and remainder
+/// of two 64-bit numbers; `k` from -13 to 16 inside the fast exponents.
+struct Scaled {
+  std::uint64_t quotient;
+  std::uint64_t remainder;
+  std::uint64_t divisor;
+};
+
+Scaled Scale(std::uint64_t m, int e, int k) {
+  std::uint64_t numerator = m;
+  std::uint64_t divisor = 1;
+  if (k >= 0) {
+    // m x 5^k x 2^(e + k): 24 bits and at most 38 for 5^16.
+    numerator *= kWholePowersOfTen[k] >> k;
+    const int shift = e + k;
+    if (shift >= 0) return {numerator << shift, 0, 1};  // whole: below 10^7
+    divisor <<= -shift;
+    return {numerator >> -shift, numerator & (divisor - 1), divisor};
+  }
+  divisor = kWholePowersOfTen[-k];
+  if (e >= 0) {
+    numerator <<= e;
+  } else {
+    divisor <<= -e;
+  }
+  return {numerator / divisor, numerator % divisor, divisor};
+}
+
+/// A positive normal float rounded to seven significant digits, exact ties to
+/// even, as to_chars rounds the exact binary value; false outside the fast exponents.
+bool RoundToSevenDigits(float magnitude, SevenDigits& result) {
+  const auto bits = std::bit_cast<std::uint32_t>(magnitude);
+  const int biased = static_cast<int>(bits >> 23);
+  const int leadingBit = biased - 127;  // floor(log2(magnitude))
+  if (biased == 0 || leadingBit < kFastLowestBit || leadingBit > kFastHighestBit) return false;
+  const std::uint64_t m = (bits & 0x7FFFFF) | 0x800000;
+  const int e = leadingBit - 23;  // magnitude = m x 2^e
+  // floor(leadingBit x log10(2)): the decimal exponent, or one below it.
+  int exponent = (leadingBit * 78913) >> 18;
+  Scaled scaled = Scale(m, e, 6 - (exponent + 1));
+  if (scaled.quotient >= 1'000'000) {
+    ++exponent;
+  } else {
+    scaled = Scale(m, e, 6 - exponent);
+  }
+  const std::uint64_t twice = 2 * scaled.remainder;
+  std::uint64_t digits = scaled.quotient;
+  if (twice > scaled.divisor || (twice == scaled.divisor && (digits & 1) != 0)) ++digits;
+  if (digits == 10'000'000) {  // rounded up to the next power of ten
+    digits = 1'000'000;
+    ++exponent;
+  }
+  result = {digits, exponent};
+  return true;
+}
+
+/// Writes the general form of `s` (positive) at `out`, which has room for
+/// 16 characters; returns the end. "%.7G" with fixed notation for exponents
+/// -4 to 6, trailing zeros of the fraction trimmed. Each layout writes all
+/// seven digits and then counts only those it keeps: fixed-length copies.
+char* WriteSevenDigits(char* out, SevenDigits s) {
+  char digits[7];
+  WriteDigitsBackward(digits + 7, s.digits, 7);
+  int count = 7;  // digits up to the last that is not zero; the first never is
+  while (digits[count - 1] == '0') --count;
+
+  if (s.exponent >= 0 && s.exponent < 7) {  // 1234.567, 1234567
+    const int integer = s.exponent + 1;
+    for (int i = 0; i < 7; ++i) out[i < integer ? i : i + 1] = digits[i];
+    out[integer] = '.';
+    return out + (count > integer ? count + 1 : integer);
+  }
+  if (s.exponent < 0 && s.exponent >= -4) {  // 0.0001234567
+    const int zeros = -s.exponent - 1;
+    for (int i = 0; i < 5; ++i) out[i] = i == 1 ? '.' : '0';
+    for (int i = 0; i < 7; ++i) out[2 + zeros + i] = digits[i];
+    return out + 2 + zeros + count;
+  }
+  out[0] = digits[0];  // 1.234567E+08
+  out[1] = '.';
+  for (int i = 1; i < 7; ++i) out[i + 1] = digits[i];
+  out += count > 1 ? count + 1 : 1;
+  *out++ = 'E';
+  *out++ = s.exponent < 0 ? '-' : '+';
+  const int power = s.exponent < 0 ? -s.exponent : s.exponent;  // at most 19 here
+  *out++ = static_cast<char>('0' + power / 10);
+  *out++ = static_cast<char>('0' + power % 10);
+  return out;
 }
 
 }  // namespace
@@ -186,12 +294,34 @@ double ShortestDecimal(float value) {
   return decimal;
 }
 
+char* WriteGeneral(char* out, float value, char decimalPoint) {
+  // The common case, exactly as to_chars would give it but without its
+  // general machinery: the full stop and a float of ordinary size.
+  SevenDigits seven;
+  if (decimalPoint == '.' && value != 0 && RoundToSevenDigits(std::fabs(value), seven)) {
+    if (value < 0) *out++ = '-';
+    return WriteSevenDigits(out, seven);
+  }
+  std::string text;
+  AppendGeneralDigits(text, static_cast<double>(value), 7, decimalPoint);
+  return std::copy(text.begin(), text.end(), out);
+}
+
+void AppendGeneral(std::string& out, float value, char decimalPoint) {
+  char buffer[kGeneralRoom];
+  out.append(buffer, WriteGeneral(buffer, value, decimalPoint));
+}
+
 std::string FormatGeneral(float value, char decimalPoint) {
-  return FormatGeneralDigits(static_cast<double>(value), 7, decimalPoint);
+  std::string text;
+  AppendGeneral(text, value, decimalPoint);
+  return text;
 }
 
 std::string FormatGeneral(double value, char decimalPoint) {
-  return FormatGeneralDigits(value, 15, decimalPoint);
+  std::string text;
+  AppendGeneralDigits(text, value, 15, decimalPoint);
+  return text;
 }
 
 }  // namespace tarvik

@@ -2,9 +2,12 @@
 // general number form used wherever a number becomes text.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <limits>
 #include <optional>
@@ -142,5 +145,52 @@ double ShortestDecimal(float value);
 std::string FormatGeneral(float value, char decimalPoint = '.');
 /// The same with 15 significant digits, for double-precision values.
 std::string FormatGeneral(double value, char decimalPoint = '.');
+
+/// FormatGeneral appended to `out`, without a text of its own.
+void AppendGeneral(std::string& out, float value, char decimalPoint = '.');
+/// Most characters of FormatGeneral(float), as in "-1.234568E-38".
+inline constexpr std::size_t kGeneralRoom = 16;
+/// FormatGeneral written at `out`, which has room for kGeneralRoom
+/// characters; returns the end.
+char* WriteGeneral(char* out, float value, char decimalPoint = '.');
+
+/// 10^0 to 10^19: the powers of ten that fit 64 bits.
+inline constexpr auto kWholePowersOfTen = [] {
+  std::array<std::uint64_t, 20> powers{};
+  std::uint64_t power = 1;
+  for (std::uint64_t& p : powers) {
+    p = power;
+    power *= 10;  // wraps harmlessly after the last
+  }
+  return powers;
+}();
+
+/// Decimal digits of `value`: 0 for 0, 1 for 1 to 9, up to 20.
+inline int DecimalDigits(std::uint64_t value) {
+  // t, from the bit width, is floor(log10(value)) or one more than it.
+  const int t = (std::bit_width(value) * 1233) >> 12;
+  return t + 1 - (value < kWholePowersOfTen[t] ? 1 : 0);
+}
+
+/// Writes the last `count` decimal digits of `value` so that they end just
+/// before `end`, zeros where `value` runs out; returns `value` without them.
+/// Two digits at a time.
+inline std::uint64_t WriteDigitsBackward(char* end, std::uint64_t value, int count) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  for (; count >= 2; count -= 2) {
+    const auto pair = static_cast<std::size_t>(value % 100);
+    value /= 100;
+    end -= 2;
+    std::memcpy(end, kPairs + 2 * pair, 2);  // one store: the compiler keeps one loop
+  }
+  if (count > 0) {
+    *--end = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return value;
+}
 
 }  // namespace tarvik

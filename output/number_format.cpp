@@ -5,51 +5,26 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <string>
+
+#include "core/number_text.h"
 
 namespace tarvik {
 
 namespace {
 
-/// The parts of a pattern that shape the text.
-struct PatternShape {
-  int minIntegerDigits = 0;  // integer places from the leftmost '0' to the point
-  int decimals = 0;          // places after the point
-  int requiredDecimals = 0;  // fraction places up to the rightmost '0'
-};
-
-[[noreturn]] [[gnu::cold]] [[gnu::noinline]] void ThrowBadPattern(std::string_view pattern) {
-  throw std::invalid_argument("Bad number pattern: " + std::string(pattern));
-}
-
-/// Inlined: returning the small record through memory costs more than parsing.
-[[gnu::always_inline]] inline PatternShape ParsePattern(std::string_view pattern) {
-  PatternShape shape;
-  int integerPlaces = 0;
-  int firstZero = -1;  // integer place of the leftmost '0'
-  bool afterPoint = false;
-  for (const char c : pattern) {
-    if (c == '.' && !afterPoint) {
-      afterPoint = true;
-    } else if (c != '0' && c != '#') {
-      ThrowBadPattern(pattern);
-    } else if (afterPoint) {
-      ++shape.decimals;
-      if (c == '0') shape.requiredDecimals = shape.decimals;
-    } else {
-      if (c == '0' && firstZero < 0) firstZero = integerPlaces;
-      ++integerPlaces;
-    }
-  }
-  shape.minIntegerDigits = firstZero < 0 ? 0 : integerPlaces - firstZero;
-  return shape;
+/// `text` right-aligned with spaces in at least `width` characters.
+void AppendAligned(std::string& out, std::string_view text, std::size_t width) {
+  if (text.size() < width) out.append(width - text.size(), ' ');
+  out += text;
 }
 
 /// Lays out `digits`, the magnitude rounded to `shape.decimals` decimals and
 /// written as a whole number of units of the last decimal, by the pattern.
-std::string Layout(bool negative, std::string_view digits, const PatternShape& shape) {
-  const auto decimals = static_cast<std::size_t>(shape.decimals);
+std::string Layout(bool negative, std::string_view digits, const NumberPattern& shape) {
+  const auto decimals = static_cast<std::size_t>(shape.Decimals());
   // The fraction is `leadingZeros` zeros followed by `tail`.
   std::string_view integer;
   std::string_view tail = digits;
@@ -63,11 +38,11 @@ std::string Layout(bool negative, std::string_view digits, const PatternShape& s
   while (!integer.empty() && integer.front() == '0') integer.remove_prefix(1);
   // '#' places after the point show only digits the number has.
   std::size_t kept = decimals;
-  const auto required = static_cast<std::size_t>(shape.requiredDecimals);
+  const auto required = static_cast<std::size_t>(shape.RequiredDecimals());
   while (kept > required && (kept <= leadingZeros || tail[kept - leadingZeros - 1] == '0')) {
     --kept;
   }
-  const auto minInteger = static_cast<std::size_t>(shape.minIntegerDigits);
+  const auto minInteger = static_cast<std::size_t>(shape.MinIntegerDigits());
   const std::size_t integerPad = integer.size() < minInteger ? minInteger - integer.size() : 0;
 
   const bool sign = negative && digits.find_first_not_of('0') != std::string_view::npos;
@@ -85,38 +60,49 @@ std::string Layout(bool negative, std::string_view digits, const PatternShape& s
   return text;
 }
 
-/// Layout for a magnitude of `units` of the last decimal that fits 64 bits:
-/// the common case, written right to left without any intermediate text.
-std::string LayoutUnits(bool negative, std::uint64_t units, const PatternShape& shape) {
-  if (shape.minIntegerDigits + shape.decimals > 40) {
-    char buffer[24];
-    char* end = std::to_chars(buffer, buffer + sizeof buffer, units).ptr;
-    return Layout(negative, std::string_view(buffer, static_cast<std::size_t>(end - buffer)),
-                  shape);
-  }
-  char buffer[64];
-  char* const end = buffer + sizeof buffer;
-  char* first = end;
+/// Writes the layout of a magnitude of `units` of the last decimal at `out`,
+/// spaces in front up to `width` characters; returns the end. `out` has room
+/// for shape.Room(width) characters: `units` has at most 20 digits. The common
+/// case, written right to left without any intermediate text.
+char* WriteUnits(char* out, bool negative, std::uint64_t units, const NumberPattern& shape,
+                 std::size_t width) {
   const bool sign = negative && units != 0;
-  int kept = shape.decimals;
+  int kept = shape.Decimals();
   // '#' places after the point show only digits the number has.
-  while (kept > shape.requiredDecimals && units % 10 == 0) {
+  while (kept > shape.RequiredDecimals() && units % 10 == 0) {
     units /= 10;
     --kept;
   }
-  for (int i = 0; i < kept; ++i) {
-    *--first = static_cast<char>('0' + units % 10);
-    units /= 10;
+  const int integerDigits = std::max(DecimalDigits(units) - kept, shape.MinIntegerDigits());
+  const auto length =
+      static_cast<std::size_t>((sign ? 1 : 0) + integerDigits + (kept > 0 ? 1 + kept : 0));
+  const std::size_t spaces = length < width ? width - length : 0;
+  char* const end = out + spaces + length;
+  char* first = end;
+  if (kept > 0) {
+    units = WriteDigitsBackward(first, units, kept);
+    first -= kept;
+    *--first = '.';
   }
-  if (kept > 0) *--first = '.';
-  int integerDigits = 0;
-  for (; units > 0; ++integerDigits) {
-    *--first = static_cast<char>('0' + units % 10);
-    units /= 10;
-  }
-  for (; integerDigits < shape.minIntegerDigits; ++integerDigits) *--first = '0';
+  WriteDigitsBackward(first, units, integerDigits);  // zeros once the digits run out
+  first -= integerDigits;
   if (sign) *--first = '-';
-  return std::string(first, end);
+  while (first != out) *--first = ' ';
+  return end;
+}
+
+/// WriteUnits appended to `out`.
+void AppendUnits(std::string& out, bool negative, std::uint64_t units, const NumberPattern& shape,
+                 std::size_t width) {
+  char buffer[128];
+  if (shape.Room(width) <= sizeof buffer) {
+    out.append(buffer, WriteUnits(buffer, negative, units, shape, width));
+    return;
+  }
+  std::string text(shape.Room(width), ' ');  // a pattern of very many places
+  text.erase(static_cast<std::size_t>(WriteUnits(text.data(), negative, units, shape, width) -
+                                      text.data()));
+  out += text;
 }
 
 /// Rounds |value| * 10^decimals to a whole number, exact ties away from zero,
@@ -166,55 +152,113 @@ int SignificantBits(double value) {
   return 53 - std::countr_zero(mantissa);
 }
 
-}  // namespace
-
-std::string FormatPattern(double value, std::string_view pattern) {
-  const PatternShape shape = ParsePattern(pattern);
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
-  const bool negative = std::signbit(value);
-  const double magnitude = std::fabs(value);
-
-  if (shape.decimals < static_cast<int>(std::size(kPowersOfTen))) {
-    const double scale = kPowersOfTen[shape.decimals];
-    const double x = magnitude * scale;
-    if (x < 0.25) {
-      return Layout(negative, "0", shape);  // far from any tie, rounds to 0
-    }
-    // The product is exact when the significant bits of the value and of 5^d
-    // fit in 53 (the power of two in 10^d costs none): for every float and up
-    // to 5 decimals, 24 + 12 bits.
-    if (SignificantBits(magnitude) + kBitsOfFivePower[shape.decimals] <= 53 && std::isfinite(x)) {
-      if (x < kTwoTo52) {
-        auto whole = static_cast<std::uint64_t>(x);
-        if (x - static_cast<double>(whole) >= 0.5) ++whole;  // exact ties away from zero
-        return LayoutUnits(negative, whole, shape);
-      }
-      // No fraction left: the whole number, exactly.
-      std::string digits(400, '\0');
-      auto result = std::to_chars(digits.data(), digits.data() + digits.size(), x,
-                                  std::chars_format::fixed, 0);
-      digits.resize(static_cast<std::size_t>(result.ptr - digits.data()));
-      return Layout(negative, digits, shape);
-    }
-  }
-  return Layout(negative, RoundedDigitsExact(magnitude, shape.decimals), shape);
+/// Whether |value| x 10^decimals is exact in a double: the significant bits
+/// of the value and of 5^decimals fit in 53 (the power of two in 10^decimals
+/// costs none). For every float and up to 5 decimals, 24 + 12 bits.
+bool ExactProduct(double magnitude, int decimals) {
+  return SignificantBits(magnitude) + kBitsOfFivePower[decimals] <= 53;
 }
 
-std::string FormatPattern(std::int32_t value, std::string_view pattern) {
-  const PatternShape shape = ParsePattern(pattern);
+/// `magnitude` (finite) x 10^decimals rounded to a whole number, exact ties
+/// away from zero: when the product is below 0.25, or exact and below 2^52;
+/// false otherwise.
+bool RoundedUnits(double magnitude, int decimals, std::uint64_t& units) {
+  if (decimals >= static_cast<int>(std::size(kPowersOfTen))) return false;
+  const double x = magnitude * kPowersOfTen[decimals];
+  if (x < 0.25) {  // far from any tie, rounds to 0
+    units = 0;
+    return true;
+  }
+  if (!ExactProduct(magnitude, decimals) || !(x < kTwoTo52)) return false;
+  units = static_cast<std::uint64_t>(x);
+  if (x - static_cast<double>(units) >= 0.5) ++units;  // exact ties away from zero
+  return true;
+}
+
+/// Decimals up to which a 32-bit whole number in units of the last decimal
+/// fits 64 bits: below 2^31 x 10^9.
+constexpr int kMostWholeDecimals = 9;
+
+/// |value| x 10^decimals, for up to kMostWholeDecimals decimals.
+std::uint64_t WholeUnits(std::int32_t value, int decimals) {
+  const std::int64_t wide = value;
+  auto units = static_cast<std::uint64_t>(wide < 0 ? -wide : wide);
+  for (int i = 0; i < decimals; ++i) units *= 10;
+  return units;
+}
+
+}  // namespace
+
+void NumberPattern::ThrowBadPattern(std::string_view pattern) {
+  throw std::invalid_argument("Bad number pattern: " + std::string(pattern));
+}
+
+void NumberPattern::Append(std::string& out, double value, std::size_t width) const {
+  if (std::isnan(value)) return AppendAligned(out, "NaN", width);
+  if (std::isinf(value)) return AppendAligned(out, value < 0 ? "-Infinity" : "Infinity", width);
+  const bool negative = std::signbit(value);
+  const double magnitude = std::fabs(value);
+  std::uint64_t units = 0;
+  if (RoundedUnits(magnitude, decimals_, units)) {
+    return AppendUnits(out, negative, units, *this, width);
+  }
+  const double x = decimals_ < static_cast<int>(std::size(kPowersOfTen))
+                       ? magnitude * kPowersOfTen[decimals_]
+                       : std::numeric_limits<double>::infinity();
+  if (std::isfinite(x) && ExactProduct(magnitude, decimals_)) {
+    // No fraction left: the whole number, exactly.
+    std::string digits(400, '\0');
+    auto result =
+        std::to_chars(digits.data(), digits.data() + digits.size(), x, std::chars_format::fixed, 0);
+    digits.resize(static_cast<std::size_t>(result.ptr - digits.data()));
+    return AppendAligned(out, Layout(negative, digits, *this), width);
+  }
+  AppendAligned(out, Layout(negative, RoundedDigitsExact(magnitude, decimals_), *this), width);
+}
+
+void NumberPattern::Append(std::string& out, std::int32_t value, std::size_t width) const {
+  if (decimals_ <= kMostWholeDecimals) {
+    return AppendUnits(out, value < 0, WholeUnits(value, decimals_), *this, width);
+  }
   const std::int64_t wide = value;
   const auto magnitude = static_cast<std::uint64_t>(wide < 0 ? -wide : wide);
-  if (shape.decimals <= 9) {  // below 2^31 * 10^9, well inside 64 bits
-    std::uint64_t units = magnitude;
-    for (int i = 0; i < shape.decimals; ++i) units *= 10;
-    return LayoutUnits(value < 0, units, shape);
-  }
   char buffer[24];
   char* end = std::to_chars(buffer, buffer + sizeof buffer, magnitude).ptr;
   std::string digits(buffer, end);
-  digits.append(static_cast<std::size_t>(shape.decimals), '0');
-  return Layout(value < 0, digits, shape);
+  digits.append(static_cast<std::size_t>(decimals_), '0');
+  AppendAligned(out, Layout(value < 0, digits, *this), width);
+}
+
+char* NumberPattern::Write(char* out, float value, std::size_t width) const {
+  const auto magnitude = static_cast<double>(std::fabs(value));
+  std::uint64_t units = 0;
+  if (std::isfinite(magnitude) && RoundedUnits(magnitude, decimals_, units)) {
+    return WriteUnits(out, std::signbit(value), units, *this, width);
+  }
+  std::string text;
+  Append(text, static_cast<double>(value), width);
+  return std::copy(text.begin(), text.end(), out);
+}
+
+char* NumberPattern::Write(char* out, std::int32_t value, std::size_t width) const {
+  if (decimals_ <= kMostWholeDecimals) {
+    return WriteUnits(out, value < 0, WholeUnits(value, decimals_), *this, width);
+  }
+  std::string text;
+  Append(text, value, width);
+  return std::copy(text.begin(), text.end(), out);
+}
+
+std::string FormatPattern(double value, std::string_view pattern) {
+  std::string text;
+  NumberPattern(pattern).Append(text, value);
+  return text;
+}
+
+std::string FormatPattern(std::int32_t value, std::string_view pattern) {
+  std::string text;
+  NumberPattern(pattern).Append(text, value);
+  return text;
 }
 
 }  // namespace tarvik

@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -39,14 +38,22 @@ constexpr std::string_view kLineEnd = "\r\n";
 /// Width of the right-aligned yield column.
 constexpr std::size_t kYieldWidth = 7;
 
+/// The patterns of the columns: whole numbers, coordinates of the detailed
+/// file (at least six digits), the yield, and longitude and latitude.
+constexpr NumberPattern kWholePattern("#######0");
+constexpr NumberPattern kSixDigitsPattern("##000000");
+constexpr NumberPattern kYieldPattern("##0.00");
+constexpr NumberPattern kDegreesPattern("##0.00000");
+
 /// `text` on one line: a CR or LF inside it would break the file's layout of
 /// one header item or one point per line, so each becomes a space.
 void AppendOneLine(std::string& out, std::string_view text) {
-  if (text.find_first_of("\r\n") == std::string_view::npos) {
+  const auto lineBreak = [](char c) { return c == '\r' || c == '\n'; };
+  if (std::none_of(text.begin(), text.end(), lineBreak)) {
     out += text;
     return;
   }
-  for (char c : text) out += (c == '\r' || c == '\n') ? ' ' : c;
+  for (char c : text) out += lineBreak(c) ? ' ' : c;
 }
 
 void AppendHeader(std::string& out, const std::string& title,
@@ -72,18 +79,6 @@ std::int32_t Rescaled(std::int32_t coordinate, std::int32_t offset, const YieldP
                               " is beyond the 32-bit range.");
   }
   return static_cast<std::int32_t>(difference);
-}
-
-void AppendYield(std::string& out, float yield) {
-  const std::string text = FormatPattern(static_cast<double>(yield), "##0.00");
-  if (text.size() < kYieldWidth) out.append(kYieldWidth - text.size(), ' ');
-  out += text;
-}
-
-void AppendWhole(std::string& out, std::int32_t value) {
-  char buffer[16];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
 }
 
 std::string_view WithoutTrailingSpaces(std::string_view text) {
@@ -187,29 +182,32 @@ int WriteAll(int fd, std::string_view contents) {
   return 0;
 }
 
-/// A whole number with at least `digits` digits, zeros in front, and a "-"
-/// before them when negative: the patterns "#######0" (1) and "##000000" (6).
-void AppendPadded(std::string& out, std::int32_t value, int digits) {
-  char buffer[16];
-  const std::int64_t wide = value;
-  const auto magnitude = static_cast<std::uint64_t>(wide < 0 ? -wide : wide);
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude);
-  const auto written = static_cast<int>(result.ptr - buffer);
-  if (value < 0) out += '-';
-  if (written < digits) out.append(static_cast<std::size_t>(digits - written), '0');
-  out.append(buffer, result.ptr);
+/// Writes `text` at `out`; returns the end.
+char* Put(char* out, std::string_view text) {
+  return std::copy(text.begin(), text.end(), out);
 }
 
-/// Easting and northing less their offsets, with at least `digits` digits
-/// each and `separator` between them.
-void AppendCoordinates(std::string& out, const YieldPoint& point, const Offsets& offsets,
-                       int digits, std::string_view separator) {
-  AppendPadded(out, Rescaled(point.Easting, offsets.easting, point, "Easting", "false easting"),
-               digits);
-  out += separator;
-  AppendPadded(out, Rescaled(point.Northing, offsets.northing, point, "Northing", "false northing"),
-               digits);
+/// Writes easting and northing less their offsets, each by `pattern` and
+/// `separator` between them; returns the end.
+char* WriteCoordinates(char* out, const YieldPoint& point, const Offsets& offsets,
+                       const NumberPattern& pattern, std::string_view separator) {
+  out = pattern.Write(out,
+                      Rescaled(point.Easting, offsets.easting, point, "Easting", "false easting"));
+  out = Put(out, separator);
+  return pattern.Write(
+      out, Rescaled(point.Northing, offsets.northing, point, "Northing", "false northing"));
 }
+
+// Each line is written into a buffer on the stack and appended at once:
+// appending every number and separator on its own costs more than the
+// formatting. The rooms below hold the longest texts of each column.
+constexpr std::size_t kSeparatorsRoom = 32;
+constexpr std::size_t kBasicLineRoom =
+    2 * kWholePattern.Room(0) + kYieldPattern.Room(kYieldWidth) + kGeneralRoom + kSeparatorsRoom;
+/// The detailed line up to the load number.
+constexpr std::size_t kDetailedLineRoom =
+    2 * kSixDigitsPattern.Room(0) + kYieldPattern.Room(kYieldWidth) + 2 * kGeneralRoom +
+    2 * kWholePattern.Room(0) + 2 * kDegreesPattern.Room(0) + kSeparatorsRoom;
 
 }  // namespace
 
@@ -223,12 +221,14 @@ std::string FormatBasicOutput(const std::string& title, const std::int32_t& coun
   for (std::int32_t i = 1; i <= count; ++i) {
     const YieldPoint& point = table[i];
     if (point.RemovalCode > 0) continue;
-    AppendCoordinates(out, point, offsets, 1, "   ");
-    out += "  ";
-    AppendYield(out, point.Yield);
-    out += "  ";
-    out += FormatGeneral(point.Moisture);
-    out += kLineEnd;
+    char line[kBasicLineRoom];
+    char* end = WriteCoordinates(line, point, offsets, kWholePattern, "   ");
+    end = Put(end, "  ");
+    end = kYieldPattern.Write(end, point.Yield, kYieldWidth);
+    end = Put(end, "  ");
+    end = WriteGeneral(end, point.Moisture);
+    end = Put(end, kLineEnd);
+    out.append(line, end);
   }
   return out;
 }
@@ -245,22 +245,24 @@ std::string FormatDetailedOutput(const std::string& title, const std::int32_t& c
                 "Distance", "LoadNo"});
   for (std::int32_t i = 1; i <= count; ++i) {
     const YieldPoint& point = table[i];
-    AppendCoordinates(out, point, offsets, 6, "  ");
-    out += "  ";
-    AppendYield(out, point.Yield);
-    out += ' ';
-    out += FormatGeneral(point.Moisture);
-    out += ' ';
-    AppendPadded(out, point.RemovalCode, 1);
-    out += ' ';
-    out += FormatPattern(static_cast<double>(point.Longitude), "##0.00000");
-    out += ' ';
-    out += FormatPattern(static_cast<double>(point.Latitude), "##0.00000");
-    out += ' ';
-    out += FormatGeneral(point.GrainFlow);
-    out += ' ';
-    AppendWhole(out, point.Distance);
-    out += " '";
+    char line[kDetailedLineRoom];
+    char* end = WriteCoordinates(line, point, offsets, kSixDigitsPattern, "  ");
+    end = Put(end, "  ");
+    end = kYieldPattern.Write(end, point.Yield, kYieldWidth);
+    *end++ = ' ';
+    end = WriteGeneral(end, point.Moisture);
+    *end++ = ' ';
+    end = kWholePattern.Write(end, std::int32_t{point.RemovalCode});
+    *end++ = ' ';
+    end = kDegreesPattern.Write(end, point.Longitude);
+    *end++ = ' ';
+    end = kDegreesPattern.Write(end, point.Latitude);
+    *end++ = ' ';
+    end = WriteGeneral(end, point.GrainFlow);
+    *end++ = ' ';
+    end = kWholePattern.Write(end, std::int32_t{point.Distance});
+    end = Put(end, " '");
+    out.append(line, end);
     AppendOneLine(out, WithoutTrailingSpaces(point.LoadNo));
     out += "' ";
     out += kLineEnd;

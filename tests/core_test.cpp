@@ -5,9 +5,11 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <random>
 #include <stdexcept>
@@ -141,6 +143,95 @@ TEST(RunBoth, DoesBothPartsAndPassesOnWhatEitherThrows) {
     EXPECT_STREQ(error.what(), "other");
   }
   EXPECT_EQ(own, 1);
+}
+
+/// The general form of a float the plain way: to_chars' "%.7g", then the
+/// trailing zeros and point of the mantissa dropped and 'e' written 'E'.
+std::string PlainGeneral(float value) {
+  if (value == 0) return "0";
+  char buffer[64];
+  char* end = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
+                            std::chars_format::general, 7)
+                  .ptr;
+  std::string text(buffer, end);
+  std::string exponent;
+  if (const auto e = text.find('e'); e != std::string::npos) {
+    exponent = text.substr(e);
+    exponent[0] = 'E';
+    text.erase(e);
+  }
+  if (text.find('.') != std::string::npos) {
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+  }
+  text += exponent;
+  return text;
+}
+
+/// FormatGeneral, AppendGeneral and WriteGeneral of `value` against PlainGeneral.
+::testing::AssertionResult GeneralAsPlain(float value) {
+  const std::string expected = PlainGeneral(value);
+  std::string appended = "x";
+  AppendGeneral(appended, value);
+  char buffer[kGeneralRoom];
+  const std::string written(buffer, WriteGeneral(buffer, value));
+  if (FormatGeneral(value) == expected && appended == "x" + expected && written == expected) {
+    return ::testing::AssertionSuccess();
+  }
+  char bits[32];
+  std::snprintf(bits, sizeof bits, "%a", static_cast<double>(value));
+  return ::testing::AssertionFailure() << bits << ": " << FormatGeneral(value) << " / " << appended
+                                       << " / " << written << ", expected " << expected;
+}
+
+TEST(NumberText, GeneralFormOfAFloatIsToCharsRoundingExactly) {
+  // Random floats from 2^-40 to 2^72, both signs: every binary exponent the
+  // fast rounding takes and some either side of it.
+  std::mt19937 random(20261209);
+  std::uniform_int_distribution<std::uint32_t> mantissa(0, 0x7FFFFF);
+  std::uniform_int_distribution<std::uint32_t> exponent(127 - 40, 127 + 72);
+  for (int i = 0; i < 200000; ++i) {
+    const std::uint32_t bits =
+        (i % 2 == 0 ? 0x80000000U : 0U) | exponent(random) << 23 | mantissa(random);
+    ASSERT_TRUE(GeneralAsPlain(std::bit_cast<float>(bits)));
+  }
+  // Every float in runs around the values of a field (yields, moisture,
+  // degrees, grain flow, coordinates in metres) and around each power of ten
+  // from 1e-12 to 1e20, where the digit count and the notation change and
+  // where the rounding carries into the next power (99999997952 is 1E+11).
+  std::vector<float> starts = {0.004F,  2.675F,  15.3F,     40.812345F, 96.712345F,
+                               153.27F, 1234.5F, 703945.0F, 4512345.0F};
+  for (int power = -12; power <= 20; ++power) {
+    starts.push_back(static_cast<float>(std::pow(10.0, power)));
+  }
+  for (const float start : starts) {
+    float value = start;
+    for (int i = 0; i < 2000; ++i) value = std::nextafter(value, 0.0F);
+    for (int i = 0; i < 4000; ++i, value = std::nextafter(value, INFINITY)) {
+      ASSERT_TRUE(GeneralAsPlain(value));
+    }
+  }
+  EXPECT_EQ(FormatGeneral(99999997952.0F), "1E+11");
+  EXPECT_EQ(FormatGeneral(0.99999994F), "0.9999999");
+  // Exact ties of the eighth digit round to even: every whole number from 10^7
+  // to 2^24 that ends in 5 is a float.
+  for (std::uint32_t tie = 10'000'005; tie < (1U << 24); tie += 10) {
+    ASSERT_TRUE(GeneralAsPlain(static_cast<float>(tie)));
+    ASSERT_TRUE(GeneralAsPlain(static_cast<float>(tie) / 1024.0F));  // 9765.6298828125 and on
+  }
+  EXPECT_EQ(FormatGeneral(12345665.0F), "1.234566E+07");
+  EXPECT_EQ(FormatGeneral(12345675.0F), "1.234568E+07");
+  // What the fast rounding leaves alone: zeros, subnormals, the extremes, NaN
+  // and the infinities, and any other decimal point.
+  for (const float value : {0.0F, -0.0F, std::numeric_limits<float>::denorm_min(), -1e-40F,
+                            std::numeric_limits<float>::min(), std::numeric_limits<float>::max(),
+                            -std::numeric_limits<float>::max(), 1e-30F, 3e30F,
+                            std::numeric_limits<float>::quiet_NaN(), INFINITY, -INFINITY}) {
+    EXPECT_TRUE(GeneralAsPlain(value));
+  }
+  EXPECT_EQ(FormatGeneral(-0.0F), "0");
+  EXPECT_EQ(FormatGeneral(-1234.5F, ','), "-1234,5");
+  EXPECT_EQ(FormatGeneral(1.5e-7F, ','), "1,5E-07");
 }
 
 TEST(SettingsFiles, CropRecordsInFileOrderWithTheLastOfANameWinning) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +14,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/errors.h"
@@ -126,6 +129,101 @@ TEST(FormatPattern, AgreesWithTheExactExpansion) {
     ASSERT_EQ(FormatPattern(value, "##0.00"), ReferencePattern(value, 2)) << value;
     ASSERT_EQ(FormatPattern(value, "##0.00000"), ReferencePattern(value, 5)) << value;
   }
+}
+
+/// `text` right-aligned with spaces in `width` characters.
+std::string Aligned(std::string text, std::size_t width) {
+  if (text.size() < width) text.insert(0, width - text.size(), ' ');
+  return text;
+}
+
+/// What NumberPattern's Write and Append give for `value`, when they agree;
+/// both texts, told apart, when they do not.
+template <typename T>
+std::string Written(const NumberPattern& pattern, T value, std::size_t width = 0) {
+  std::vector<char> buffer(pattern.Room(width) + 1, '#');
+  char* end = pattern.Write(buffer.data(), value, width);
+  EXPECT_LE(end - buffer.data(), static_cast<std::ptrdiff_t>(pattern.Room(width)));
+  EXPECT_EQ(buffer.back(), '#') << "written past the room";
+  std::string written(buffer.data(), end);
+  std::string appended = "x";
+  if constexpr (std::is_same_v<T, float>) {
+    pattern.Append(appended, static_cast<double>(value), width);
+  } else {
+    pattern.Append(appended, value, width);
+  }
+  return appended == "x" + written ? written : written + " | " + appended;
+}
+
+TEST(NumberPattern, WritesTheColumnsOfTheOutputFilesAsTheExactExpansion) {
+  constexpr NumberPattern yield("##0.00");
+  constexpr NumberPattern degrees("##0.00000");
+  std::mt19937 random(20261210);
+  std::uniform_real_distribution<float> yields(-5.0F, 2000.0F);
+  std::uniform_real_distribution<float> angles(-180.0F, 180.0F);
+  std::uniform_int_distribution<int> eighths(-80000, 80000);
+  std::vector<float> values;
+  for (int i = 0; i < 30000; ++i) {
+    values.push_back(yields(random));
+    values.push_back(angles(random));
+    // Multiples of 1/8 and 1/32 end in an exact tie of the second or fifth decimal.
+    values.push_back(static_cast<float>(eighths(random)) / (i % 2 == 0 ? 8.0F : 32.0F));
+  }
+  // Every float near values that sit just off a tie in binary.
+  for (float value : {2.675F, 99.995F, 0.005F, -96.712345F, 40.812345F, 0.015625F}) {
+    for (int i = 0; i < 500; ++i) value = std::nextafter(value, 0.0F);
+    for (int i = 0; i < 1000; ++i, value = std::nextafter(value, INFINITY)) values.push_back(value);
+  }
+  // Beyond 2^52 hundredths, subnormals, the extremes and a zero of each sign.
+  for (const float value :
+       {5e13F, -7.5e16F, 1e-40F, -1e-45F, FLT_MAX, -FLT_MAX, FLT_MIN, 0.0F, -0.0F}) {
+    values.push_back(value);
+  }
+  for (const float value : values) {
+    const auto exact = static_cast<double>(value);
+    ASSERT_EQ(Written(yield, value, 7), Aligned(ReferencePattern(exact, 2), 7)) << value;
+    ASSERT_EQ(Written(degrees, value), ReferencePattern(exact, 5)) << value;
+    ASSERT_EQ(FormatPattern(exact, "##0.00000"), ReferencePattern(exact, 5)) << value;
+  }
+  EXPECT_EQ(Written(yield, NAN, 7), "    NaN");
+  EXPECT_EQ(Written(yield, -INFINITY, 7), "-Infinity");
+  EXPECT_EQ(Written(degrees, INFINITY), "Infinity");
+  // '#' places after the point, and a pattern with more places than any buffer on the stack.
+  EXPECT_EQ(Written(NumberPattern("0.0##"), 2.5F, 8), "     2.5");
+  EXPECT_EQ(Written(NumberPattern(std::string(150, '0')), 12.0F), std::string(148, '0') + "12");
+}
+
+TEST(NumberPattern, WritesWholeNumbersWithTheirZerosAndSign) {
+  constexpr NumberPattern whole("#######0");
+  constexpr NumberPattern sixDigits("##000000");
+  std::mt19937 random(20261211);
+  std::uniform_int_distribution<std::int32_t> any(std::numeric_limits<std::int32_t>::min(),
+                                                  std::numeric_limits<std::int32_t>::max());
+  std::uniform_int_distribution<std::int32_t> near(-2'000'000, 2'000'000);
+  std::vector<std::int32_t> values = {0,
+                                      1,
+                                      -1,
+                                      9,
+                                      10,
+                                      99999,
+                                      100000,
+                                      999999,
+                                      1000000,
+                                      -999999,
+                                      std::numeric_limits<std::int32_t>::min(),
+                                      std::numeric_limits<std::int32_t>::max()};
+  for (int i = 0; i < 20000; ++i) values.push_back(i % 2 == 0 ? any(random) : near(random));
+  for (const std::int32_t value : values) {
+    const std::int64_t wide = value;
+    const std::string digits = std::to_string(wide < 0 ? -wide : wide);
+    const std::string sign = value < 0 ? "-" : "";
+    ASSERT_EQ(Written(whole, value), sign + digits);
+    ASSERT_EQ(Written(sixDigits, value),
+              sign + std::string(digits.size() < 6 ? 6 - digits.size() : 0, '0') + digits);
+    ASSERT_EQ(Written(whole, value, 12), Aligned(sign + digits, 12));
+  }
+  EXPECT_EQ(Written(NumberPattern("#.00"), 0), ".00");
+  EXPECT_EQ(Written(NumberPattern("0." + std::string(12, '0')), -3), "-3.000000000000");
 }
 
 /// Six points: retained and removed ones (a negative code among the kept),
