@@ -133,6 +133,25 @@ class TurnedWindow {
     alongY_ = slope * alongX_;
   }
 
+  /// How far from the centre, in whole metres east or west (`easting`) or
+  /// north or south, a candidate within `reach` of it in both can lie and
+  /// still be in the window: the half-side of the box around the window's
+  /// rectangle widened by the largest margin Holds gives such a candidate.
+  /// Holds refuses every candidate beyond by the plain geometry. At most
+  /// `reach`; -1 when no candidate can be in the window.
+  std::int64_t Reach(std::int64_t reach, bool easting) const {
+    const double margin = 2 * static_cast<double>(reach) * 1e-5 + 2e-4;
+    const double length = static_cast<double>(window_.HalfLength) + margin;
+    const double width = static_cast<double>(window_.HalfWidth) + margin;
+    const double x = std::abs(alongX_);
+    const double y = std::abs(alongY_);
+    if (length < 0 || width < 0) return -1;
+    const double half = easting ? length * x + width * y : length * y + width * x;
+    const double limit = half * (1 + 1e-9) + 1e-9;  // beyond the rounding of the above
+    if (!(limit < static_cast<double>(reach))) return reach;
+    return static_cast<std::int64_t>(limit);
+  }
+
   /// Whether the candidate at (ex, ny) from the centre, which has passed the
   /// square test, lies in the window.
   bool Holds(std::int32_t ex, std::int32_t ny) const {
@@ -277,29 +296,32 @@ class NeighbourSearch {
     const YieldPoint& centre = table_[i];
     const float m1 = HeadingSlope(table_, i);
 
-    // First the points inside the square; the test passes about half the
-    // points it sees, so a point is counted in rather than branched to.
+    // First the points inside the square (for whole metres, |ex| < HalfSide
+    // is |ex| <= reach) and inside the box around the turned window; the
+    // test passes about half the points it sees, so a point is counted in
+    // rather than branched to.
+    const TurnedWindow turned(window_, m1);
     const std::int64_t e = centre.Easting;
     const std::int64_t n = centre.Northing;
-    const std::int64_t reach = reach_;
-    const auto side = static_cast<std::uint64_t>(2 * reach);
+    const std::int64_t reachEast = turned.Reach(reach_, true);
+    const std::int64_t reachNorth = turned.Reach(reach_, false);
+    const auto width = static_cast<std::uint64_t>(2 * reachEast);
+    const auto height = static_cast<std::uint64_t>(2 * reachNorth);
     std::vector<PointGrid::Entry>& square = scratch.square;
     std::size_t inSquare = 0;
-    grid_.ForEachRowNear(e, n, reach, [&](std::span<const PointGrid::Entry> row) {
+    grid_.ForEachRowNear(e, n, reachEast, reachNorth, [&](std::span<const PointGrid::Entry> row) {
       if (square.size() < inSquare + row.size()) square.resize(inSquare + row.size());
       PointGrid::Entry* const out = square.data();
       for (const PointGrid::Entry& entry : row) {
-        // For whole metres, |ex| < HalfSide is |ex| <= reach.
-        const auto ex = static_cast<std::uint64_t>(e - entry.Easting + reach);
-        const auto ny = static_cast<std::uint64_t>(n - entry.Northing + reach);
+        const auto ex = static_cast<std::uint64_t>(e - entry.Easting + reachEast);
+        const auto ny = static_cast<std::uint64_t>(n - entry.Northing + reachNorth);
         out[inSquare] = entry;
-        inSquare += static_cast<std::size_t>((ex <= side) & (ny <= side));
+        inSquare += static_cast<std::size_t>((ex <= width) & (ny <= height));
       }
     });
 
     std::vector<Candidate>& candidates = scratch.candidates;
     if (candidates.size() < 2 * inSquare) candidates.resize(2 * inSquare);
-    const TurnedWindow turned(window_, m1);
     const auto firstFrom = static_cast<std::uint32_t>(scans[0].First);
     const auto firstSpan = static_cast<std::uint32_t>(scans[0].Last - scans[0].First);
     const auto secondFrom = static_cast<std::uint32_t>(scans[1].First);

@@ -28,18 +28,18 @@ class PointGrid {
   PointGrid(const PointTable& table, std::int32_t count, std::int64_t minCellSize);
 
   /// Calls visit(entries) for every row of cells that can hold a point whose
-  /// easting and northing both lie within `reach` metres of (easting,
-  /// northing): the entries of the row's cells that cover that easting range,
-  /// cell by cell from the west, each cell's in ascending position. `reach`
-  /// below 0 visits nothing.
+  /// easting lies within `reachEast` metres of `easting` and whose northing
+  /// within `reachNorth` metres of `northing`: the entries of the row's cells
+  /// that cover that easting range, cell by cell from the west, each cell's
+  /// in ascending position. A reach below 0 visits nothing.
   template <typename Visit>
-  void ForEachRowNear(std::int64_t easting, std::int64_t northing, std::int64_t reach,
-                      Visit&& visit) const {
-    if (reach < 0 || entries_.empty()) return;
-    const std::int64_t c0 = Column(easting - reach);
-    const std::int64_t c1 = Column(easting + reach);
-    const std::int64_t r0 = Row(northing - reach);
-    const std::int64_t r1 = Row(northing + reach);
+  void ForEachRowNear(std::int64_t easting, std::int64_t northing, std::int64_t reachEast,
+                      std::int64_t reachNorth, Visit&& visit) const {
+    if (reachEast < 0 || reachNorth < 0 || entries_.empty()) return;
+    const std::int64_t c0 = Column(easting - reachEast);
+    const std::int64_t c1 = Column(easting + reachEast);
+    const std::int64_t r0 = Row(northing - reachNorth);
+    const std::int64_t r1 = Row(northing + reachNorth);
     for (std::int64_t r = r0; r <= r1; ++r) {
       // The cells of a row are stored one after another.
       const auto first = static_cast<std::size_t>(starts_[static_cast<std::size_t>(r * columns_ + c0)]);
