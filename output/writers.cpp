@@ -26,6 +26,7 @@
 
 #include "core/errors.h"
 #include "core/number_text.h"
+#include "core/two_threads.h"
 #include "output/number_format.h"
 #include "output/temporary_files.h"
 
@@ -209,16 +210,27 @@ constexpr std::size_t kDetailedLineRoom =
     2 * kSixDigitsPattern.Room(0) + kYieldPattern.Room(kYieldWidth) + 2 * kGeneralRoom +
     2 * kWholePattern.Room(0) + 2 * kDegreesPattern.Room(0) + kSeparatorsRoom;
 
-}  // namespace
+/// Appends the lines of positions 1..count to `out`: appendLines(text,
+/// first, last) writes those of first..last. A large table is written in
+/// two halves at once and joined; a point that stops the run stops it as in
+/// one pass, the first half's first.
+template <typename AppendLines>
+void AppendPoints(std::string& out, std::int32_t count, AppendLines&& appendLines) {
+  constexpr std::int32_t kHalved = 8192;
+  if (count < kHalved) {
+    appendLines(out, 1, count);
+    return;
+  }
+  const std::int32_t middle = count / 2;
+  std::string tail;
+  RunBoth([&] { appendLines(tail, middle + 1, count); }, [&] { appendLines(out, 1, middle); });
+  out += tail;
+}
 
-std::string FormatBasicOutput(const std::string& title, const std::int32_t& count,
-                              const PointTable& table, const bool& rescale,
-                              const std::int32_t& falseEasting, const std::int32_t& falseNorthing) {
-  const Offsets offsets = ChooseOffsets(rescale, falseEasting, falseNorthing);
-  std::string out;
-  out.reserve(64 + static_cast<std::size_t>(count > 0 ? count : 0) * 40);
-  AppendHeader(out, title, {"Easting", "Northing", "Yield", "Moisture"});
-  for (std::int32_t i = 1; i <= count; ++i) {
+void AppendBasicLines(std::string& out, const PointTable& table, const Offsets& offsets,
+                      std::int32_t first, std::int32_t last) {
+  out.reserve(out.size() + static_cast<std::size_t>(std::max(last - first + 1, 0)) * 40);
+  for (std::int32_t i = first; i <= last; ++i) {
     const YieldPoint& point = table[i];
     if (point.RemovalCode > 0) continue;
     char line[kBasicLineRoom];
@@ -230,20 +242,12 @@ std::string FormatBasicOutput(const std::string& title, const std::int32_t& coun
     end = Put(end, kLineEnd);
     out.append(line, end);
   }
-  return out;
 }
 
-std::string FormatDetailedOutput(const std::string& title, const std::int32_t& count,
-                                 const PointTable& table, const bool& rescale,
-                                 const std::int32_t& falseEasting,
-                                 const std::int32_t& falseNorthing) {
-  const Offsets offsets = ChooseOffsets(rescale, falseEasting, falseNorthing);
-  std::string out;
-  out.reserve(128 + static_cast<std::size_t>(count > 0 ? count : 0) * 96);
-  AppendHeader(out, title,
-               {"Easting", "Northing", "Yield", "Moisture", "VID", "Long", "Lat", "GrainFlow",
-                "Distance", "LoadNo"});
-  for (std::int32_t i = 1; i <= count; ++i) {
+void AppendDetailedLines(std::string& out, const PointTable& table, const Offsets& offsets,
+                         std::int32_t first, std::int32_t last) {
+  out.reserve(out.size() + static_cast<std::size_t>(std::max(last - first + 1, 0)) * 96);
+  for (std::int32_t i = first; i <= last; ++i) {
     const YieldPoint& point = table[i];
     char line[kDetailedLineRoom];
     char* end = WriteCoordinates(line, point, offsets, kSixDigitsPattern, "  ");
@@ -267,6 +271,34 @@ std::string FormatDetailedOutput(const std::string& title, const std::int32_t& c
     out += "' ";
     out += kLineEnd;
   }
+}
+
+}  // namespace
+
+std::string FormatBasicOutput(const std::string& title, const std::int32_t& count,
+                              const PointTable& table, const bool& rescale,
+                              const std::int32_t& falseEasting, const std::int32_t& falseNorthing) {
+  const Offsets offsets = ChooseOffsets(rescale, falseEasting, falseNorthing);
+  std::string out;
+  AppendHeader(out, title, {"Easting", "Northing", "Yield", "Moisture"});
+  AppendPoints(out, count, [&](std::string& text, std::int32_t first, std::int32_t last) {
+    AppendBasicLines(text, table, offsets, first, last);
+  });
+  return out;
+}
+
+std::string FormatDetailedOutput(const std::string& title, const std::int32_t& count,
+                                 const PointTable& table, const bool& rescale,
+                                 const std::int32_t& falseEasting,
+                                 const std::int32_t& falseNorthing) {
+  const Offsets offsets = ChooseOffsets(rescale, falseEasting, falseNorthing);
+  std::string out;
+  AppendHeader(out, title,
+               {"Easting", "Northing", "Yield", "Moisture", "VID", "Long", "Lat", "GrainFlow",
+                "Distance", "LoadNo"});
+  AppendPoints(out, count, [&](std::string& text, std::int32_t first, std::int32_t last) {
+    AppendDetailedLines(text, table, offsets, first, last);
+  });
   return out;
 }
 

@@ -326,6 +326,45 @@ TEST(Output, ACoordinateBeyond32BitsStopsTheRunNamingThePoint) {
   EXPECT_NO_THROW(FormatDetailedOutput(field.title, field.count, field.table, false, 0, -1));
 }
 
+TEST(Output, ALargeTableWritesAsInOnePassAndStopsAtItsFirstBadPoint) {
+  // A large table is written in two halves at once: the text is the lines
+  // in order, and of two points that stop the run the first names it.
+  SmallField field;
+  const std::int32_t small = field.count;
+  for (std::int32_t i = small + 1; i <= 20000; ++i) {
+    YieldPoint& point = field.table[i];
+    point = field.table[1 + i % small];
+    point.ID = i;
+    point.RemovalCode = static_cast<std::int16_t>(i % 7 == 0 ? 4 : 0);
+    point.Easting = 700000 + i % 997;
+    point.Northing = 4500000 + i;
+    point.Yield = 100 + static_cast<float>(i % 113) / 8;
+  }
+  field.count = 20000;
+  const std::string whole = FormatBasicOutput("t", field.count, field.table, true, 7, 9);
+  std::string joined = FormatBasicOutput("t", 0, field.table, true, 7, 9);
+  const std::size_t header = joined.size();
+  PointTable single;
+  for (std::int32_t i = 1; i <= field.count; ++i) {
+    single[1] = field.table[i];
+    joined.append(FormatBasicOutput("t", 1, single, true, 7, 9), header);
+  }
+  EXPECT_EQ(whole, joined);
+  EXPECT_EQ(Lines(FormatDetailedOutput("t", field.count, field.table, false, 0, 0)).size(),
+            12U + 20000U);
+
+  field.table[15000].Easting = std::numeric_limits<std::int32_t>::min() + 5;
+  EXPECT_EQ(ErrorText<RunError>(
+                [&] { FormatDetailedOutput("t", field.count, field.table, true, 6, 0); }),
+            "Point 15000: Easting -2147483643 less the false easting 6 is beyond the 32-bit "
+            "range.");
+  field.table[5000].Easting = std::numeric_limits<std::int32_t>::min() + 5;
+  EXPECT_EQ(ErrorText<RunError>(
+                [&] { FormatDetailedOutput("t", field.count, field.table, true, 6, 0); }),
+            "Point 5000: Easting -2147483643 less the false easting 6 is beyond the 32-bit "
+            "range.");
+}
+
 TEST(FileWriting, WritesTheWholeTextOrLeavesTheTargetAndNoTemporaryFile) {
   const testing::TestFolder folder("output");
   fs::create_directories(folder / "sub");
