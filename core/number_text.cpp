@@ -239,17 +239,6 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalPoint) {
   return scan.value;
 }
 
-double RoundHalfEven(double value) {
-  // Most values are whole already, and the library call costs more than
-  // the conversions that tell so.
-  constexpr double kWholeRange = 4611686018427387904.0;  // 2^62
-  if (std::fabs(value) < kWholeRange &&
-      static_cast<double>(static_cast<std::int64_t>(value)) == value) {
-    return value;
-  }
-  return std::nearbyint(value);
-}
-
 namespace {
 template <typename Int>
 std::optional<Int> ParseWhole(std::string_view text, char decimalPoint) {

@@ -59,7 +59,8 @@ inline bool ScanPlainDecimal(const char*& p, const char* end, char decimalPoint,
   while (q != end && *q == '0') ++q;
   const char* const leading = q;
   std::uint64_t integer = 0;  // wraps only past 19 digits, which are refused
-  for (; q != end && isDigit(*q); ++q) integer = integer * 10 + static_cast<std::uint64_t>(*q - '0');
+  for (; q != end && isDigit(*q); ++q)
+    integer = integer * 10 + static_cast<std::uint64_t>(*q - '0');
   std::ptrdiff_t significantDigits = q - leading;
   bool digits = q != integerPart;
   std::ptrdiff_t fractionDigits = 0;
@@ -69,7 +70,8 @@ inline bool ScanPlainDecimal(const char*& p, const char* end, char decimalPoint,
       while (q != end && *q == '0') ++q;
     }
     const char* const first = q;
-    for (; q != end && isDigit(*q); ++q) integer = integer * 10 + static_cast<std::uint64_t>(*q - '0');
+    for (; q != end && isDigit(*q); ++q)
+      integer = integer * 10 + static_cast<std::uint64_t>(*q - '0');
     fractionDigits = q - fraction;
     significantDigits += q - first;
     digits = digits || q != fraction;
@@ -77,8 +79,11 @@ inline bool ScanPlainDecimal(const char*& p, const char* end, char decimalPoint,
   if (!digits || significantDigits > 15 || fractionDigits >= std::ssize(kExactPowersOfTen)) {
     return false;
   }
-  const double magnitude =
-      static_cast<double>(integer) / kExactPowersOfTen[static_cast<std::size_t>(fractionDigits)];
+  // A whole number needs no division (by one, which changes nothing).
+  const double magnitude = fractionDigits == 0
+                               ? static_cast<double>(integer)
+                               : static_cast<double>(integer) /
+                                     kExactPowersOfTen[static_cast<std::size_t>(fractionDigits)];
   value = negative ? -magnitude : magnitude;
   p = q;
   return true;
@@ -94,7 +99,16 @@ std::optional<double> ParseDecimal(std::string_view text, char decimalPoint = '.
 
 /// Rounds to the nearest whole number, ties to even (as the window's
 /// whole-number conversions do). `value` must be finite.
-double RoundHalfEven(double value);
+inline double RoundHalfEven(double value) {
+  // Most values are whole already, and the library call costs more than
+  // the conversions that tell so.
+  constexpr double kWholeRange = 4611686018427387904.0;  // 2^62
+  if (std::fabs(value) < kWholeRange &&
+      static_cast<double>(static_cast<std::int64_t>(value)) == value) {
+    return value;
+  }
+  return std::nearbyint(value);
+}
 
 /// `value` rounded half to even into `Int`; nothing beyond its range.
 template <typename Int>
