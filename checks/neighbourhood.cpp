@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <span>
@@ -470,11 +471,16 @@ constexpr std::size_t kKeptCandidates = kListSize + 16;
 
 /// What one centre's search found as its chunk began.
 struct Finding {
-  std::uint32_t First = 0;  // of its candidates in the store of its half
+  std::uint32_t First = 0;  // of its candidates in the store of the thread that searched
   std::uint16_t Kept = 0;   // candidates kept, in rank order
+  std::uint8_t Store = 0;   // that thread: 0 the caller's, 1 the other
   bool All = false;         // the kept candidates are all there are
   Statistics Found;         // the statistics of the list they made
 };
+
+/// Centres a thread takes at a time from its chunk: the two threads share
+/// the chunk's searches by turns, so neither waits long for the other.
+constexpr std::int32_t kTurn = 128;
 
 }  // namespace
 
@@ -548,23 +554,33 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
   std::vector<std::uint8_t> marked(static_cast<std::size_t>(kChunk));
   std::array<std::vector<Candidate>, 2> stores;
   NeighbourSearch::Scratch otherScratch;
-  const auto searchHalf = [&](std::int32_t from, std::int32_t to, std::int32_t chunkStart,
-                              std::vector<Candidate>& store, NeighbourSearch::Scratch& space) {
+  // The searches of a chunk's centres, a turn of them at a time, the next
+  // turn taken by whichever thread is free.
+  std::atomic<std::int32_t> nextTurn = 0;
+  const auto searchTurns = [&](std::int32_t chunkStart, std::int32_t chunkEnd,
+                               std::uint8_t storeIndex, NeighbourSearch::Scratch& space) {
+    std::vector<Candidate>& store = stores[storeIndex];
     store.clear();
     NeighbourList list;
-    for (std::int32_t i = from; i <= to; ++i) {
-      const auto k = static_cast<std::size_t>(i - chunkStart);
-      if (table[i].RemovalCode != kRetained) continue;
-      const std::size_t taken = search.Candidates(i, scans[k], space, kKeptCandidates);
-      const std::size_t kept = std::min(taken, kKeptCandidates);
-      Finding& finding = findings[k];
-      finding.First = static_cast<std::uint32_t>(store.size());
-      finding.Kept = static_cast<std::uint16_t>(kept);
-      finding.All = taken <= kKeptCandidates;
-      store.insert(store.end(), space.candidates.begin(),
-                   space.candidates.begin() + static_cast<std::ptrdiff_t>(kept));
-      search.MakeList(i, std::span<const Candidate>(space.candidates.data(), kept), list);
-      finding.Found = StatisticsOf(list);
+    while (true) {
+      const std::int32_t from = chunkStart + nextTurn.fetch_add(kTurn, std::memory_order_relaxed);
+      if (from > chunkEnd) return;
+      const std::int32_t to = std::min(chunkEnd, from + kTurn - 1);
+      for (std::int32_t i = from; i <= to; ++i) {
+        const auto k = static_cast<std::size_t>(i - chunkStart);
+        if (table[i].RemovalCode != kRetained) continue;
+        const std::size_t taken = search.Candidates(i, scans[k], space, kKeptCandidates);
+        const std::size_t kept = std::min(taken, kKeptCandidates);
+        Finding& finding = findings[k];
+        finding.First = static_cast<std::uint32_t>(store.size());
+        finding.Kept = static_cast<std::uint16_t>(kept);
+        finding.Store = storeIndex;
+        finding.All = taken <= kKeptCandidates;
+        store.insert(store.end(), space.candidates.begin(),
+                     space.candidates.begin() + static_cast<std::ptrdiff_t>(kept));
+        search.MakeList(i, std::span<const Candidate>(space.candidates.data(), kept), list);
+        finding.Found = StatisticsOf(list);
+      }
     }
   };
 
@@ -576,10 +592,10 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
       }
     }
 
-    // The searches, half of the chunk on another thread.
-    const std::int32_t middle = chunkStart + (chunkEnd - chunkStart + 1) / 2;
-    RunBoth([&] { searchHalf(middle, chunkEnd, chunkStart, stores[1], otherScratch); },
-            [&] { searchHalf(chunkStart, middle - 1, chunkStart, stores[0], scratch); });
+    // The searches, shared with another thread.
+    nextTurn.store(0, std::memory_order_relaxed);
+    RunBoth([&] { searchTurns(chunkStart, chunkEnd, 1, otherScratch); },
+            [&] { searchTurns(chunkStart, chunkEnd, 0, scratch); });
 
     // The decisions, in order. A search saw the chunk's points as the chunk
     // began; it stands unless a point of its list, or a sequence neighbour
@@ -593,7 +609,7 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
       if (table[i].RemovalCode != kRetained) continue;
       const auto k = static_cast<std::size_t>(i - chunkStart);
       const Finding& finding = findings[k];
-      const std::vector<Candidate>& store = stores[i < middle ? 0 : 1];
+      const std::vector<Candidate>& store = stores[finding.Store];
       const std::span<const Candidate> kept(store.data() + finding.First, finding.Kept);
       const std::size_t listed = std::min(kept.size(), kListSize);
       bool stands = true;
