@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -366,8 +367,41 @@ LinesRead ReadLines(std::string_view text, std::int64_t firstLine, const Reasons
   return read;
 }
 
-/// Files from this size on are read in two halves at once.
-constexpr std::size_t kHalvedSize = 1U << 20U;
+/// Files from this size on are read in pieces on two threads.
+constexpr std::size_t kPiecedSize = 1U << 20U;
+
+/// A run of whole lines of a file, read on its own.
+struct Piece {
+  std::string_view text;
+  std::int64_t firstLine = 1;  // the line number of its first line in the file
+  std::int64_t lines = 0;      // how many lines it holds
+  LinesRead read;
+};
+
+/// The file's text cut after lines into pieces of about 256 KiB.
+std::vector<Piece> Pieces(std::string_view contents) {
+  constexpr std::size_t kPieceSize = 1U << 18U;
+  std::vector<Piece> pieces;
+  std::int64_t line = 1;
+  std::size_t start = 0;
+  while (start < contents.size()) {
+    std::size_t stop = contents.size();
+    if (contents.size() - start > kPieceSize) {
+      const std::size_t newline = contents.find('\n', start + kPieceSize);
+      if (newline != std::string_view::npos) stop = newline + 1;
+    }
+    Piece piece;
+    piece.text = contents.substr(start, stop - start);
+    piece.firstLine = line;
+    piece.lines =
+        static_cast<std::int64_t>(std::count(piece.text.begin(), piece.text.end(), '\n')) +
+        (piece.text.back() != '\n' ? 1 : 0);
+    line += piece.lines;
+    pieces.push_back(piece);
+    start = stop;
+  }
+  return pieces;
+}
 
 }  // namespace
 
@@ -389,30 +423,36 @@ ReadResult ParseAdvancedExport(std::string_view contents, std::string_view displ
     return Refuse(count, std::move(reason));
   };
 
-  // A large file whose lines all fit the table is read in two halves at
-  // once, split after a line: the second half's records go after as many
-  // positions as the first half has lines, and move down when some of those
-  // lines were blank. The first half's refusal comes first, as in one read.
-  const std::size_t split = contents.size() >= kHalvedSize
-                                ? contents.find('\n', contents.size() / 2)
-                                : std::string_view::npos;
+  // A large file whose lines all fit the table is read in pieces, split
+  // after a line, by two threads taking turns: each piece's records go after
+  // as many positions as the pieces before it have lines, and move down when
+  // some of those lines were blank. The first refusal in the file wins, as
+  // in one read.
   LinesRead read;
-  const std::string_view head = contents.substr(0, split == std::string_view::npos ? 0 : split + 1);
-  const auto headLines = static_cast<std::int64_t>(std::count(head.begin(), head.end(), '\n'));
-  const std::string_view tail = contents.substr(head.size());
-  const auto tailLines = static_cast<std::int64_t>(std::count(tail.begin(), tail.end(), '\n')) +
-                         (!tail.empty() && tail.back() != '\n' ? 1 : 0);
-  if (!head.empty() && headLines + tailLines <= kMaxPoints) {
-    const auto tailFirst = static_cast<std::int32_t>(headLines + 1);
-    LinesRead tailRead;
-    RunBoth([&] { tailRead = ReadLines(tail, headLines + 1, reasons, records, tailFirst); },
-            [&] { read = ReadLines(head, 1, reasons, records, 1); });
-    if (!read.refusal) read.refusal = std::move(tailRead.refusal);
-    if (!read.refusal && read.records < tailFirst - 1) {
-      std::move(records.begin() + tailFirst, records.begin() + tailFirst + tailRead.records,
-                records.begin() + read.records + 1);
+  std::vector<Piece> pieces =
+      contents.size() >= kPiecedSize ? Pieces(contents) : std::vector<Piece>{};
+  if (!pieces.empty() && pieces.back().firstLine - 1 + pieces.back().lines <= kMaxPoints) {
+    std::atomic<std::size_t> next = 0;
+    const auto readPieces = [&] {
+      for (std::size_t k = next++; k < pieces.size(); k = next++) {
+        Piece& piece = pieces[k];
+        piece.read = ReadLines(piece.text, piece.firstLine, reasons, records,
+                               static_cast<std::int32_t>(piece.firstLine));
+      }
+    };
+    RunBoth(readPieces, readPieces);
+    for (Piece& piece : pieces) {
+      if (piece.read.refusal) {
+        read.refusal = std::move(piece.read.refusal);
+        break;
+      }
+      const auto first = static_cast<std::int32_t>(piece.firstLine);
+      if (read.records + 1 < first) {
+        std::move(records.begin() + first, records.begin() + first + piece.read.records,
+                  records.begin() + read.records + 1);
+      }
+      read.records += piece.read.records;
     }
-    read.records += tailRead.records;
   } else {
     read = ReadLines(contents, 1, reasons, records, 1);
   }
