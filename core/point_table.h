@@ -47,7 +47,7 @@ struct YieldPoint {
 /// Points at positions 1..count; position 0 and positions above the count
 /// hold blank records. Always has positions 0 to kMaxPoints.
 struct PointTable {
-  PointTable() : records(kMaxPoints + 1) {}
+  PointTable();
 
   YieldPoint& operator[](std::int32_t position) {
     return records[static_cast<std::size_t>(position)];
