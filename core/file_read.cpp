@@ -6,6 +6,8 @@
 #include <memory>
 #include <system_error>
 
+#include "core/large_pages.h"
+
 namespace tarvik {
 
 namespace {
@@ -43,6 +45,10 @@ Result<std::string, FileFailure> ReadWholeFile(const std::string& path, std::uin
   std::string contents;
   std::size_t filled = 0;
   while (true) {
+    if (filled == 0 && want > kBlock) {
+      contents.reserve(want);
+      AdviseLargePages(contents.data(), want);
+    }
     contents.resize(filled + want);
     const std::size_t got = std::fread(contents.data() + filled, 1, want, file.get());
     filled += got;
