@@ -229,7 +229,6 @@ struct Candidate {
   std::int32_t Ny;
 
   friend bool operator<(const Candidate& a, const Candidate& b) { return a.Rank < b.Rank; }
-  friend bool operator>(const Candidate& a, const Candidate& b) { return a.Rank > b.Rank; }
 };
 
 /// Up to this many candidates an insertion sort orders them fastest.
