@@ -12,6 +12,7 @@
 #include "core/file_read.h"
 #include "core/number_text.h"
 #include "core/two_threads.h"
+#include "input/record_items.h"
 
 namespace tarvik {
 
@@ -19,38 +20,30 @@ namespace {
 
 constexpr int kItemCount = 17;
 
-/// How an item of a record is read.
-enum class ItemKind { Coordinate, Single, Int16, Int32, Text };
-
-/// One item of a record: its name in reasons, how it is read and the field
-/// that keeps it (coordinates are checked before they are stored).
+/// One item of a record: its name in reasons and the field that keeps it.
 struct ItemLayout {
   const char* name;
-  ItemKind kind;
-  float YieldPoint::*single = nullptr;
-  std::int16_t YieldPoint::*int16 = nullptr;
-  std::int32_t YieldPoint::*int32 = nullptr;
-  std::string YieldPoint::*text = nullptr;
+  ItemField field;
 };
 
 constexpr std::array<ItemLayout, kItemCount> kItems = {{
-    {"Longitude", ItemKind::Coordinate},
-    {"Latitude", ItemKind::Coordinate},
-    {"GrainFlow", ItemKind::Single, &YieldPoint::GrainFlow},
-    {"GPSTime", ItemKind::Int32, nullptr, nullptr, &YieldPoint::GPSTime},
-    {"GPSInterval", ItemKind::Int16, nullptr, &YieldPoint::GPSInterval},
-    {"Distance", ItemKind::Int16, nullptr, &YieldPoint::Distance},
-    {"Swath", ItemKind::Int16, nullptr, &YieldPoint::Swath},
-    {"Moisture", ItemKind::Single, &YieldPoint::Moisture},
-    {"HeaderStatus", ItemKind::Int16, nullptr, &YieldPoint::HeaderStatus},
-    {"PassNo", ItemKind::Int16, nullptr, &YieldPoint::PassNo},
-    {"SerialNo", ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::SerialNo},
-    {"FieldID", ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::FieldID},
-    {"LoadNo", ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::LoadNo},
-    {"GrainType", ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::GrainType},
-    {"GPSStatus", ItemKind::Int16, nullptr, &YieldPoint::GPSStatus},
-    {"PDOP", ItemKind::Int16, nullptr, &YieldPoint::PDOP},
-    {"Elevation", ItemKind::Single, &YieldPoint::Elevation},
+    {"Longitude", {ItemKind::Coordinate}},
+    {"Latitude", {ItemKind::Coordinate}},
+    {"GrainFlow", {ItemKind::Single, &YieldPoint::GrainFlow}},
+    {"GPSTime", {ItemKind::Int32, nullptr, nullptr, &YieldPoint::GPSTime}},
+    {"GPSInterval", {ItemKind::Int16, nullptr, &YieldPoint::GPSInterval}},
+    {"Distance", {ItemKind::Int16, nullptr, &YieldPoint::Distance}},
+    {"Swath", {ItemKind::Int16, nullptr, &YieldPoint::Swath}},
+    {"Moisture", {ItemKind::Single, &YieldPoint::Moisture}},
+    {"HeaderStatus", {ItemKind::Int16, nullptr, &YieldPoint::HeaderStatus}},
+    {"PassNo", {ItemKind::Int16, nullptr, &YieldPoint::PassNo}},
+    {"SerialNo", {ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::SerialNo}},
+    {"FieldID", {ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::FieldID}},
+    {"LoadNo", {ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::LoadNo}},
+    {"GrainType", {ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::GrainType}},
+    {"GPSStatus", {ItemKind::Int16, nullptr, &YieldPoint::GPSStatus}},
+    {"PDOP", {ItemKind::Int16, nullptr, &YieldPoint::PDOP}},
+    {"Elevation", {ItemKind::Single, &YieldPoint::Elevation}},
 }};
 
 bool IsBlank(char c) {
@@ -148,93 +141,32 @@ std::optional<int> SplitItems(std::string_view line, std::array<Item, kItemCount
   }
 }
 
-/// A text that is not a number, in quotes for a reason.
-std::string Shown(std::string_view text) {
-  std::string shown = "\"";
-  shown += text;
-  shown += '"';
-  return shown;
-}
-
-/// The range a whole-number item must fall in, as reasons state it.
-const char* RangeText(ItemKind kind) {
-  switch (kind) {
-    case ItemKind::Int16:
-      return " is outside -32768 to 32767";
-    case ItemKind::Int32:
-      return " is outside -2147483648 to 2147483647";
-    default:
-      return " is beyond the range of numbers";
-  }
-}
-
 /// Converts the items of one record into `point`. Returns the reason text
 /// (without file and line) of the first item that cannot be read.
 std::optional<std::string> StoreItems(const std::array<Item, kItemCount>& items, YieldPoint& point,
                                       int& badItem) {
   std::array<double, 2> coordinates{};  // longitude, latitude as read
   for (int k = 0; k < kItemCount; ++k) {
-    const ItemLayout& layout = kItems[static_cast<std::size_t>(k)];
+    const ItemField& field = kItems[static_cast<std::size_t>(k)].field;
     const Item& item = items[static_cast<std::size_t>(k)];
     badItem = k;
-    if (layout.kind == ItemKind::Text) {
-      (point.*layout.text).assign(item.text);
+    if (field.kind == ItemKind::Text) {
+      (point.*field.text).assign(item.text);
       continue;
     }
-
-    const bool whole = layout.kind == ItemKind::Int16 || layout.kind == ItemKind::Int32;
-    const std::string_view written = TrimBlanks(item.text);
-    const NumberScan scan = ScanNumber(written, {'.', false});  // blanks are trimmed already
-    const double value = scan.value;
-    switch (scan.status) {
-      case NumberStatus::Ok:
-        break;
-      case NumberStatus::Empty:
-        return whole ? "empty, expected a whole number" : "empty, expected a number";
-      case NumberStatus::NotANumber:
-        return Shown(item.text) + (whole ? " is not a whole number" : " is not a number");
-      case NumberStatus::OutOfRange:
-        return std::string(written) + RangeText(layout.kind);
+    double other = 0;  // only the coordinates are kept apart
+    double& coordinate = k < 2 ? coordinates[static_cast<std::size_t>(k)] : other;
+    if (auto reason = StoreNumber(field, TrimBlanks(item.text), item.text, point, coordinate)) {
+      return reason;
     }
-
-    bool inRange = true;
-    switch (layout.kind) {
-      case ItemKind::Coordinate:
-        coordinates[static_cast<std::size_t>(k)] = value;
-        break;
-      case ItemKind::Single:
-        if (const auto single = RoundToSingle(value)) {
-          point.*layout.single = *single;
-        } else {
-          return std::string(written) + " is beyond the single-precision range";
-        }
-        break;
-      case ItemKind::Int16:
-        inRange = RoundIntoWhole(value, point.*layout.int16);
-        break;
-      case ItemKind::Int32:
-        inRange = RoundIntoWhole(value, point.*layout.int32);
-        break;
-      case ItemKind::Text:
-        break;
-    }
-    if (!inRange) return std::string(written) + RangeText(layout.kind);
   }
 
   // The coordinates are checked as read, then kept in single precision.
-  const double longitude = coordinates[0];
-  const double latitude = coordinates[1];
-  if (longitude < -180 || longitude > 180) {
-    badItem = 0;
-    return std::string(TrimBlanks(items[0].text)) +
-           (longitude < -180 ? " is below -180" : " is above 180");
+  if (auto bad = StoreCoordinates(coordinates,
+                                  {TrimBlanks(items[0].text), TrimBlanks(items[1].text)}, point)) {
+    badItem = bad->first;
+    return std::move(bad->second);
   }
-  if (latitude > 90) {
-    badItem = 1;
-    return std::string(TrimBlanks(items[1].text)) + " is above 90";
-  }
-  point.Longitude = static_cast<float>(longitude);
-  point.Latitude = static_cast<float>(latitude);
   return std::nullopt;
 }
 
@@ -249,35 +181,20 @@ bool ReadPlainLine(std::string_view line, YieldPoint& point) {
   const char* const end = p + line.size();
   std::array<double, 2> coordinates{};  // longitude, latitude as read
   for (std::size_t k = 0; k < kItems.size(); ++k) {
-    const ItemLayout& layout = kItems[k];
-    if (layout.kind == ItemKind::Text) {
+    const ItemField& field = kItems[k].field;
+    if (field.kind == ItemKind::Text) {
       if (p == end || *p != '"') return false;
       const auto* close =
           static_cast<const char*>(std::memchr(p + 1, '"', static_cast<std::size_t>(end - p - 1)));
       if (close == nullptr) return false;
-      (point.*layout.text).assign(p + 1, close);
+      (point.*field.text).assign(p + 1, close);
       p = close + 1;
     } else {
       double value = 0;
-      if (!ScanPlainDecimal(p, end, '.', value)) return false;
-      switch (layout.kind) {
-        case ItemKind::Coordinate:
-          coordinates[k] = value;
-          break;
-        case ItemKind::Single: {
-          const auto single = RoundToSingle(value);
-          if (!single) return false;
-          point.*layout.single = *single;
-          break;
-        }
-        case ItemKind::Int16:
-          if (!RoundIntoWhole(value, point.*layout.int16)) return false;
-          break;
-        case ItemKind::Int32:
-          if (!RoundIntoWhole(value, point.*layout.int32)) return false;
-          break;
-        case ItemKind::Text:
-          break;
+      double other = 0;  // only the coordinates are kept apart
+      double& coordinate = k < 2 ? coordinates[k] : other;
+      if (!ScanPlainDecimal(p, end, '.', value) || !StoreValue(field, value, point, coordinate)) {
+        return false;
       }
     }
     if (k + 1 < kItems.size()) {
@@ -285,12 +202,8 @@ bool ReadPlainLine(std::string_view line, YieldPoint& point) {
       ++p;
     }
   }
-  const double longitude = coordinates[0];
-  const double latitude = coordinates[1];
-  if (p != end || longitude < -180 || longitude > 180 || latitude > 90) return false;
-  point.Longitude = static_cast<float>(longitude);
-  point.Latitude = static_cast<float>(latitude);
-  return true;
+  // A coordinate out of range is left to the item-by-item reading, which names it.
+  return p == end && !StoreCoordinates(coordinates, {}, point);
 }
 
 ReadResult Refuse(std::int32_t& count, std::string reason) {

@@ -7,6 +7,7 @@
 
 #include "core/number_text.h"
 #include "input/advanced_export.h"
+#include "input/record_items.h"
 
 namespace tarvik {
 
@@ -38,37 +39,35 @@ enum class Target {
   Variety
 };
 
-enum class Kind { Coordinate, Single, Int16, Int32, Text };
-
 struct TargetInfo {
   const char* name;     // name of the item in reasons
   const char* meaning;  // what the column holds, in reasons about a missing column
-  Kind kind;
-  float YieldPoint::*single = nullptr;  // the field that keeps it, by kind
-  std::int16_t YieldPoint::*int16 = nullptr;
-  std::int32_t YieldPoint::*int32 = nullptr;
-  std::string YieldPoint::*text = nullptr;
+  ItemField field;
 };
 
 constexpr std::array<TargetInfo, 18> kTargets = {{
-    {"Longitude", "the longitude", Kind::Coordinate},
-    {"Latitude", "the latitude", Kind::Coordinate},
-    {"GrainFlow", "the grain flow", Kind::Single, &YieldPoint::GrainFlow},
-    {"GPSTime", "the GPS time", Kind::Int32, nullptr, nullptr, &YieldPoint::GPSTime},
-    {"GPSInterval", "the logging interval", Kind::Int16, nullptr, &YieldPoint::GPSInterval},
-    {"Distance", "the distance", Kind::Int16, nullptr, &YieldPoint::Distance},
-    {"Swath", "the swath", Kind::Int16, nullptr, &YieldPoint::Swath},
-    {"Moisture", "the moisture", Kind::Single, &YieldPoint::Moisture},
-    {"HeaderStatus", "the header status", Kind::Int16, nullptr, &YieldPoint::HeaderStatus},
-    {"PassNo", "the pass number", Kind::Int16, nullptr, &YieldPoint::PassNo},
-    {"SerialNo", "the serial number", Kind::Text, nullptr, nullptr, nullptr, &YieldPoint::SerialNo},
-    {"FieldID", "the field", Kind::Text, nullptr, nullptr, nullptr, &YieldPoint::FieldID},
-    {"LoadNo", "the load", Kind::Text, nullptr, nullptr, nullptr, &YieldPoint::LoadNo},
-    {"GrainType", "the grain type", Kind::Text, nullptr, nullptr, nullptr, &YieldPoint::GrainType},
-    {"GPSStatus", "the GPS status", Kind::Int16, nullptr, &YieldPoint::GPSStatus},
-    {"PDOP", "the PDOP", Kind::Int16, nullptr, &YieldPoint::PDOP},
-    {"Elevation", "the elevation", Kind::Single, &YieldPoint::Elevation},
-    {"Variety", "the variety", Kind::Text},  // read, not kept
+    {"Longitude", "the longitude", {ItemKind::Coordinate}},
+    {"Latitude", "the latitude", {ItemKind::Coordinate}},
+    {"GrainFlow", "the grain flow", {ItemKind::Single, &YieldPoint::GrainFlow}},
+    {"GPSTime", "the GPS time", {ItemKind::Int32, nullptr, nullptr, &YieldPoint::GPSTime}},
+    {"GPSInterval", "the logging interval", {ItemKind::Int16, nullptr, &YieldPoint::GPSInterval}},
+    {"Distance", "the distance", {ItemKind::Int16, nullptr, &YieldPoint::Distance}},
+    {"Swath", "the swath", {ItemKind::Int16, nullptr, &YieldPoint::Swath}},
+    {"Moisture", "the moisture", {ItemKind::Single, &YieldPoint::Moisture}},
+    {"HeaderStatus", "the header status", {ItemKind::Int16, nullptr, &YieldPoint::HeaderStatus}},
+    {"PassNo", "the pass number", {ItemKind::Int16, nullptr, &YieldPoint::PassNo}},
+    {"SerialNo",
+     "the serial number",
+     {ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::SerialNo}},
+    {"FieldID", "the field", {ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::FieldID}},
+    {"LoadNo", "the load", {ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::LoadNo}},
+    {"GrainType",
+     "the grain type",
+     {ItemKind::Text, nullptr, nullptr, nullptr, &YieldPoint::GrainType}},
+    {"GPSStatus", "the GPS status", {ItemKind::Int16, nullptr, &YieldPoint::GPSStatus}},
+    {"PDOP", "the PDOP", {ItemKind::Int16, nullptr, &YieldPoint::PDOP}},
+    {"Elevation", "the elevation", {ItemKind::Single, &YieldPoint::Elevation}},
+    {"Variety", "the variety", {ItemKind::Text}},  // read, not kept
 }};
 
 const TargetInfo& Info(Target target) {
@@ -134,85 +133,21 @@ std::string_view Trim(std::string_view text, Blanks blank = {}) {
 /// Items are scanned as written: blanks inside quotes make no number.
 constexpr NumberForm kItemNumbers{'.', false};
 
-std::string Quoted(std::string_view text) {
-  std::string quoted = "\"";
-  quoted += text;
-  quoted += '"';
-  return quoted;
-}
-
-const char* RangeText(Kind kind) {
-  switch (kind) {
-    case Kind::Int16:
-      return " is outside -32768 to 32767";
-    case Kind::Int32:
-      return " is outside -2147483648 to 2147483647";
-    default:
-      return " is beyond the range of numbers";
-  }
-}
-
 /// Stores one item's text into `point` (coordinates into `coordinates`, to be
 /// checked once the record is complete). The reason, without file, line and
 /// item, when the text is not of the item's type.
 std::optional<std::string> StoreItem(Target target, std::string_view text, YieldPoint& point,
                                      std::array<double, 2>& coordinates) {
-  const TargetInfo& info = Info(target);
-  if (info.kind == Kind::Text) {
-    if (info.text != nullptr) point.*info.text = std::string(text);
+  const ItemField& field = Info(target).field;
+  if (field.kind == ItemKind::Text) {
+    if (field.text != nullptr) point.*field.text = std::string(text);
     return std::nullopt;
   }
-  const bool whole = info.kind == Kind::Int16 || info.kind == Kind::Int32;
-  const NumberScan scan = ScanNumber(text, kItemNumbers);
-  const double value = scan.value;
-  switch (scan.status) {
-    case NumberStatus::Ok:
-      break;
-    case NumberStatus::Empty:
-      return whole ? "empty, expected a whole number" : "empty, expected a number";
-    case NumberStatus::NotANumber:
-      return Quoted(text) + (whole ? " is not a whole number" : " is not a number");
-    case NumberStatus::OutOfRange:
-      return std::string(text) + RangeText(info.kind);
-  }
-  bool inRange = true;
-  switch (info.kind) {
-    case Kind::Coordinate:
-      coordinates[target == Target::Longitude ? 0 : 1] = value;
-      break;
-    case Kind::Single:
-      if (const auto single = RoundToSingle(value)) {
-        point.*info.single = *single;
-      } else {
-        return std::string(text) + " is beyond the single-precision range";
-      }
-      break;
-    case Kind::Int16:
-      inRange = RoundIntoWhole(value, point.*info.int16);
-      break;
-    case Kind::Int32:
-      inRange = RoundIntoWhole(value, point.*info.int32);
-      break;
-    case Kind::Text:
-      break;
-  }
-  if (!inRange) return std::string(text) + RangeText(info.kind);
-  return std::nullopt;
-}
-
-/// The coordinates of a complete record, checked and kept in single
-/// precision; the reason and the index of the coordinate that fails.
-std::optional<std::pair<int, std::string>> StoreCoordinates(
-    const std::array<double, 2>& coordinates, const std::array<std::string_view, 2>& texts,
-    YieldPoint& point) {
-  if (coordinates[0] < -180 || coordinates[0] > 180) {
-    return std::pair{
-        0, std::string(texts[0]) + (coordinates[0] < -180 ? " is below -180" : " is above 180")};
-  }
-  if (coordinates[1] > 90) return std::pair{1, std::string(texts[1]) + " is above 90"};
-  point.Longitude = static_cast<float>(coordinates[0]);
-  point.Latitude = static_cast<float>(coordinates[1]);
-  return std::nullopt;
+  double other = 0;  // only the coordinates are kept apart
+  double& coordinate = target == Target::Longitude  ? coordinates[0]
+                       : target == Target::Latitude ? coordinates[1]
+                                                    : other;
+  return StoreNumber(field, text, text, point, coordinate);
 }
 
 /// Splits a line at the separators outside quotes; the text of a quoted item
