@@ -134,9 +134,6 @@ std::string RoundedDigitsExact(double magnitude, int decimals) {
   return digits;
 }
 
-constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 /// Significant bits of 5^d, the odd part of 10^d, for d = 0..22.
 constexpr int kBitsOfFivePower[] = {1,  3,  5,  7,  10, 12, 14, 17, 19, 21, 24, 26,
                                     28, 31, 33, 35, 38, 40, 42, 45, 47, 49, 52};
@@ -163,8 +160,8 @@ bool ExactProduct(double magnitude, int decimals) {
 /// away from zero: when the product is below 0.25, or exact and below 2^52;
 /// false otherwise.
 bool RoundedUnits(double magnitude, int decimals, std::uint64_t& units) {
-  if (decimals >= static_cast<int>(std::size(kPowersOfTen))) return false;
-  const double x = magnitude * kPowersOfTen[decimals];
+  if (decimals >= static_cast<int>(std::size(kExactPowersOfTen))) return false;
+  const double x = magnitude * kExactPowersOfTen[decimals];
   if (x < 0.25) {  // far from any tie, rounds to 0
     units = 0;
     return true;
@@ -202,8 +199,8 @@ void NumberPattern::Append(std::string& out, double value, std::size_t width) co
   if (RoundedUnits(magnitude, decimals_, units)) {
     return AppendUnits(out, negative, units, *this, width);
   }
-  const double x = decimals_ < static_cast<int>(std::size(kPowersOfTen))
-                       ? magnitude * kPowersOfTen[decimals_]
+  const double x = decimals_ < static_cast<int>(std::size(kExactPowersOfTen))
+                       ? magnitude * kExactPowersOfTen[decimals_]
                        : std::numeric_limits<double>::infinity();
   if (std::isfinite(x) && ExactProduct(magnitude, decimals_)) {
     // No fraction left: the whole number, exactly.
