@@ -1,6 +1,5 @@
 // The export reader on any bytes: a whole table or a refusal that names the
 // file, and a refusal that leaves the table blank.
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -37,13 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Expect(table[count + 1] == tarvik::YieldPoint{}, "the position after the count is blank");
   }
   for (std::int32_t i = 1; i <= count; ++i) {
-    const tarvik::YieldPoint& p = table[i];
-    Expect(std::isfinite(p.Latitude) && p.Latitude <= 90, "latitude at most 90");
-    Expect(std::isfinite(p.Longitude) && p.Longitude >= -180 && p.Longitude <= 180,
-           "longitude from -180 to 180");
-    Expect(std::isfinite(p.GrainFlow) && std::isfinite(p.Moisture) && std::isfinite(p.Elevation),
-           "numbers are finite");
-    Expect(p.RemovalCode == 0, "a read point is retained");
+    tarvik::fuzz::ExpectReadPoint(table[i]);
   }
 
   return 0;

@@ -2,7 +2,6 @@
 // rules' header codes and the layout it read, or a refusal that names the
 // file, and the previous table untouched by a refusal. The first byte picks
 // detected header codes or a chosen pair, so both paths are searched.
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -39,12 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool advanced = tarvik::fuzz::StartsWith(result.layout, "17 items");
   for (std::int32_t i = 1; i <= count; ++i) {
     const tarvik::YieldPoint& p = table[i];
-    Expect(std::isfinite(p.Latitude) && p.Latitude <= 90, "latitude at most 90");
-    Expect(std::isfinite(p.Longitude) && p.Longitude >= -180 && p.Longitude <= 180,
-           "longitude from -180 to 180");
-    Expect(std::isfinite(p.GrainFlow) && std::isfinite(p.Moisture) && std::isfinite(p.Elevation),
-           "numbers are finite");
-    Expect(p.RemovalCode == 0, "a read point is retained");
+    tarvik::fuzz::ExpectReadPoint(p);
     if (!advanced) {
       Expect(p.HeaderStatus == 33 || p.HeaderStatus == 1,
              "a short or headed layout maps its header codes onto 33 and 1");
