@@ -194,21 +194,42 @@ void AddSequenceNeighbours(const PointTable& table, std::int32_t count, std::int
   }
 }
 
-/// Whether some two points at positions 1..count differ by more than a
-/// 32-bit number of metres in easting or northing.
-bool DifferencesCanOverflow(const PointTable& table, std::int32_t count) {
+/// What the check reads of the table, gathered in one pass over it.
+struct Gathered {
+  std::vector<std::uint8_t> retained;  // by position: 1 while the point is retained
+  std::vector<float> yields;           // by position, close together
+  std::vector<std::int32_t> ids;
+  std::vector<PointGrid::Entry> points;  // the retained points, in ascending position
+  bool overflowPossible = false;  // some two points differ by more than a 32-bit number of metres
+};
+
+Gathered Gather(const PointTable& table, std::int32_t count) {
+  Gathered gathered;
+  const auto size = static_cast<std::size_t>(count) + 1;
+  gathered.retained.assign(size, 0);
+  gathered.yields.assign(size, 0);
+  gathered.ids.assign(size, 0);
+  gathered.points.reserve(size);
   std::int64_t minE = std::numeric_limits<std::int64_t>::max();
   std::int64_t maxE = std::numeric_limits<std::int64_t>::min();
   std::int64_t minN = minE;
   std::int64_t maxN = maxE;
   for (std::int32_t i = 1; i <= count; ++i) {
-    minE = std::min<std::int64_t>(minE, table[i].Easting);
-    maxE = std::max<std::int64_t>(maxE, table[i].Easting);
-    minN = std::min<std::int64_t>(minN, table[i].Northing);
-    maxN = std::max<std::int64_t>(maxN, table[i].Northing);
+    const YieldPoint& point = table[i];
+    const auto k = static_cast<std::size_t>(i);
+    minE = std::min<std::int64_t>(minE, point.Easting);
+    maxE = std::max<std::int64_t>(maxE, point.Easting);
+    minN = std::min<std::int64_t>(minN, point.Northing);
+    maxN = std::max<std::int64_t>(maxN, point.Northing);
+    gathered.yields[k] = point.Yield;
+    gathered.ids[k] = point.ID;
+    if (point.RemovalCode != kRetained) continue;
+    gathered.retained[k] = 1;
+    gathered.points.push_back({i, point.Easting, point.Northing});
   }
   constexpr std::int64_t kLimit = std::numeric_limits<std::int32_t>::max();
-  return count > 0 && (maxE - minE > kLimit || maxN - minN > kLimit);
+  gathered.overflowPossible = count > 0 && (maxE - minE > kLimit || maxN - minN > kLimit);
+  return gathered;
 }
 
 /// A range of table positions that one scan of a centre passes through.
@@ -270,21 +291,18 @@ class NeighbourSearch {
     std::vector<Candidate> candidates;
   };
 
+  /// Searches the points as gathered; the check clears their retained
+  /// flags as it marks them.
   NeighbourSearch(const PointTable& table, std::int32_t last, const Window& window,
-                  std::int64_t reach, const std::vector<std::uint8_t>& retained)
+                  std::int64_t reach, const Gathered& gathered)
       : table_(table),
         last_(last),
         window_(window),
         reach_(reach),
-        grid_(table, last, reach + 1),
-        retained_(retained),
-        yields_(static_cast<std::size_t>(last) + 1, 0),
-        ids_(static_cast<std::size_t>(last) + 1, 0) {
-    for (std::int32_t j = 1; j <= last; ++j) {
-      yields_[static_cast<std::size_t>(j)] = table[j].Yield;
-      ids_[static_cast<std::size_t>(j)] = table[j].ID;
-    }
-  }
+        grid_(gathered.points, reach + 1),
+        retained_(gathered.retained),
+        yields_(gathered.yields),
+        ids_(gathered.ids) {}
 
   /// The retained points of the scans inside the window of the centre at i:
   /// their number, with the first `ordered` of them (or all, when fewer) in
@@ -394,8 +412,8 @@ class NeighbourSearch {
   std::int64_t reach_;
   PointGrid grid_;
   const std::vector<std::uint8_t>& retained_;
-  std::vector<float> yields_;  // by position, close together
-  std::vector<std::int32_t> ids_;
+  const std::vector<float>& yields_;
+  const std::vector<std::int32_t>& ids_;
 };
 
 /// Where each centre's scans run. The buffer band ends at the first retained
@@ -505,11 +523,9 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
   } else if (halfSide > 0) {
     reach = static_cast<std::int64_t>(std::ceil(halfSide)) - 1;
   }
-  std::vector<std::uint8_t> retained(static_cast<std::size_t>(last) + 1, 0);
-  for (std::int32_t j = 1; j <= last; ++j) {
-    retained[static_cast<std::size_t>(j)] = table[j].RemovalCode == kRetained ? 1 : 0;
-  }
-  const NeighbourSearch search(table, last, window, reach, retained);
+  Gathered gathered = Gather(table, last);
+  std::vector<std::uint8_t>& retained = gathered.retained;
+  const NeighbourSearch search(table, last, window, reach, gathered);
   ScanPlanner planner(table, last);
   NeighbourSearch::Scratch scratch;
 
@@ -521,7 +537,7 @@ void CheckNeighbourhood(const std::int32_t& count, PointTable& table, std::int32
     return false;
   };
 
-  const bool overflowPossible = DifferencesCanOverflow(table, last);
+  const bool overflowPossible = gathered.overflowPossible;
   if (overflowPossible || last < 2 * kChunk) {
     // In order, one centre after another. Only extreme coordinates can
     // overflow: then every point the scans pass must have a 32-bit

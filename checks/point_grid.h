@@ -27,6 +27,9 @@ class PointGrid {
   /// extent they cover.
   PointGrid(const PointTable& table, std::int32_t count, std::int64_t minCellSize);
 
+  /// Files the given points, which must come in ascending position.
+  PointGrid(std::span<const Entry> points, std::int64_t minCellSize);
+
   /// Calls visit(entries) for every row of cells that can hold a point whose
   /// easting lies within `reachEast` metres of `easting` and whose northing
   /// within `reachNorth` metres of `northing`: the entries of the row's cells
