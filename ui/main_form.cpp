@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cstdint>
 
 #include "core/number_text.h"
 #include "input/yield_import.h"
@@ -660,6 +661,7 @@ void Tarvik::TestFalseEasting() {
 }
 
 void Tarvik::Begin(std::string_view status, std::int32_t maximum) {
+  ShowLastValue();
   resize(width(), FormHeightPixels());
   ProgressBar1_->setVisible(true);
   Label2_->setText(QString::fromUtf8(status.data(), static_cast<qsizetype>(status.size())));
@@ -669,10 +671,33 @@ void Tarvik::Begin(std::string_view status, std::int32_t maximum) {
 }
 
 void Tarvik::SetValue(std::int32_t value) {
-  ProgressBar1_->setValue(value);
+  // A stage sets the value at every table position: hundreds of thousands
+  // of times in the run of a large field. The bar works out its text and
+  // style at each new value and redraws itself at each new percent, which
+  // made the window's run several times as long as the run itself. So it is
+  // given a value when the value has moved a thousandth of the range and the
+  // bar has shown the last for a fiftieth of a second, or when the value
+  // moves back, as a new stage begins.
+  lastValue_ = value;
+  valueHeldBack_ = true;
+  const std::int64_t shown = ProgressBar1_->value();
+  const std::int64_t range = std::int64_t{ProgressBar1_->maximum()} - ProgressBar1_->minimum();
+  if (value >= shown &&
+      ((value - shown) * 1000 < range || (valueShown_.isValid() && valueShown_.elapsed() < 20))) {
+    return;
+  }
+  ShowLastValue();
+}
+
+void Tarvik::ShowLastValue() {
+  if (!valueHeldBack_) return;
+  ProgressBar1_->setValue(lastValue_);
+  valueHeldBack_ = false;
+  valueShown_.start();
 }
 
 void Tarvik::End() {
+  ShowLastValue();
   ProgressBar1_->setVisible(false);
   Label2_->setVisible(false);
   resize(width(), FormHeightPixels());

@@ -1,6 +1,7 @@
 // The main form: every input of a run, the Run button and the progress display.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -54,7 +55,9 @@ class Tarvik : public QWidget, public Progress {
   /// outcome, then the results of a finished run.
   void Run();
 
-  // The progress display.
+  // The progress display. The bar is given a few of a stage's values, at
+  // most fifty a second (see SetValue), and always the last one set when the
+  // stage hides it.
   void Begin(std::string_view status, std::int32_t maximum) override;
   void SetValue(std::int32_t value) override;
   void End() override;
@@ -78,6 +81,9 @@ class Tarvik : public QWidget, public Progress {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  /// Gives the bar the last value a stage set, if it does not show it yet.
+  void ShowLastValue();
+
   void BuildForm();
   QWidget* BuildCropPage();
   QWidget* BuildFilesPage();
@@ -128,6 +134,9 @@ class Tarvik : public QWidget, public Progress {
   bool moistureLeft_ = false;         // the focus left MC with a refused text
   bool returningToMoisture_ = false;  // the focus is being put back into MC
   ResultsWindow* results_ = nullptr;  // a window of its own, owned by the form
+  std::int32_t lastValue_ = 0;        // the value a stage set last
+  bool valueHeldBack_ = false;        // the bar does not show lastValue_ yet
+  QElapsedTimer valueShown_;          // since the bar was last given a value
 
   QLabel* Label3_ = nullptr;
   QLabel* Picture1_ = nullptr;

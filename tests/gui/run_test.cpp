@@ -192,6 +192,43 @@ class RunTest : public QObject {
     QCOMPARE(h.Child<QProgressBar>("ProgressBar1")->value(), 7);
   }
 
+  void theBarShowsTheLastValueOfEachStage() {
+    FormHarness h;
+    QVERIFY(h.Start());
+    auto* bar = h.Child<QProgressBar>("ProgressBar1");
+    int given = 0;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&] { ++given; });
+
+    // A stage over a full table sets a value at each of its positions; the
+    // bar takes at most one per thousandth of the way.
+    h.form->Begin("Checking neighborhood statistics, please wait...", 62000);
+    for (std::int32_t i = 1; i <= 62000; ++i) h.form->SetValue(i);
+    QVERIFY2(given <= 1000, qPrintable(QString::number(given)));
+    h.form->End();
+    QCOMPARE(bar->value(), 62000);
+
+    // Stages that stop short of the maximum, and one that sets no value:
+    // each stage hides the bar on the last value set, and the next shows it
+    // from there. A value that moves back, as a stage begins, is shown at once.
+    h.form->Begin("Checking Header Status ...", 62000);
+    h.form->SetValue(3);
+    QCOMPARE(bar->value(), 3);
+    for (std::int32_t i = 4; i <= 40123; ++i) h.form->SetValue(i);
+    h.form->End();
+    QCOMPARE(bar->value(), 40123);
+    h.form->Begin("Checking End Pass Delay ...", 62000);
+    for (std::int32_t i = 62000; i >= 1; --i) h.form->SetValue(62000 - i);
+    h.form->End();
+    QCOMPARE(bar->value(), 61999);
+    h.form->Begin("Checking Data for Minimum Value ...", 62000);
+    h.form->SetValue(31);
+    h.form->End();
+    QCOMPARE(bar->value(), 31);
+    h.form->Begin("Checking Data for Minimum Value ...", 62000);
+    h.form->End();
+    QCOMPARE(bar->value(), 31);
+  }
+
   void followsTheDecimalComma() {
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
