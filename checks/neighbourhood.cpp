@@ -436,7 +436,8 @@ class ScanPlanner {
     // first block centre, then its own block, so that a point met by both
     // scans is listed twice; a buffer-band centre scans the whole table.
     if (centre.Block != 0) {
-      return {ScanRange{1, firstNonZero_}, ScanRange{blockStart_, blockEnd_.After(table_, last_, i) - 1}};
+      return {ScanRange{1, firstNonZero_},
+              ScanRange{blockStart_, blockEnd_.After(table_, last_, i) - 1}};
     }
     return {ScanRange{1, last_}, ScanRange{1, 0}};
   }

@@ -45,8 +45,10 @@ class PointGrid {
     const std::int64_t r1 = Row(northing + reachNorth);
     for (std::int64_t r = r0; r <= r1; ++r) {
       // The cells of a row are stored one after another.
-      const auto first = static_cast<std::size_t>(starts_[static_cast<std::size_t>(r * columns_ + c0)]);
-      const auto last = static_cast<std::size_t>(starts_[static_cast<std::size_t>(r * columns_ + c1 + 1)]);
+      const auto first =
+          static_cast<std::size_t>(starts_[static_cast<std::size_t>(r * columns_ + c0)]);
+      const auto last =
+          static_cast<std::size_t>(starts_[static_cast<std::size_t>(r * columns_ + c1 + 1)]);
       if (first < last) visit(std::span<const Entry>(entries_.data() + first, last - first));
     }
   }
