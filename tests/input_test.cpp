@@ -158,8 +158,8 @@ TEST(ParseAdvancedExport, ReadsALargeFileAsOneReadWouldWhateverTheBlankLines) {
   };
   PointTable table;
   std::int32_t count = 0;
-  for (const std::vector<int>& blanks : {std::vector<int>{}, std::vector<int>{1, 5000, 9999},
-                                         std::vector<int>{12000, 19999}}) {
+  for (const std::vector<int>& blanks :
+       {std::vector<int>{}, std::vector<int>{1, 5000, 9999}, std::vector<int>{12000, 19999}}) {
     const std::string text = field(blanks, 0);
     ASSERT_GT(text.size(), 1'500'000U);  // well past the size read in halves
     ASSERT_TRUE(ParseAdvancedExport(text, "big.txt", table, count).ok());

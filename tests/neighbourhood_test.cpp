@@ -1,5 +1,7 @@
 // The neighbourhood and co-located checks on tiny block-grouped tables, and the two neighbour
 // statistics on hand-computed lists.
+#include "checks/neighbourhood.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,6 @@
 
 #include "checks/basic_statistics.h"
 #include "checks/colocated.h"
-#include "checks/neighbourhood.h"
 #include "core/errors.h"
 #include "core/removal_codes.h"
 #include "support/recording_progress.h"

@@ -354,15 +354,15 @@ TEST(Output, ALargeTableWritesAsInOnePassAndStopsAtItsFirstBadPoint) {
             12U + 20000U);
 
   field.table[15000].Easting = std::numeric_limits<std::int32_t>::min() + 5;
-  EXPECT_EQ(ErrorText<RunError>(
-                [&] { FormatDetailedOutput("t", field.count, field.table, true, 6, 0); }),
-            "Point 15000: Easting -2147483643 less the false easting 6 is beyond the 32-bit "
-            "range.");
+  EXPECT_EQ(
+      ErrorText<RunError>([&] { FormatDetailedOutput("t", field.count, field.table, true, 6, 0); }),
+      "Point 15000: Easting -2147483643 less the false easting 6 is beyond the 32-bit "
+      "range.");
   field.table[5000].Easting = std::numeric_limits<std::int32_t>::min() + 5;
-  EXPECT_EQ(ErrorText<RunError>(
-                [&] { FormatDetailedOutput("t", field.count, field.table, true, 6, 0); }),
-            "Point 5000: Easting -2147483643 less the false easting 6 is beyond the 32-bit "
-            "range.");
+  EXPECT_EQ(
+      ErrorText<RunError>([&] { FormatDetailedOutput("t", field.count, field.table, true, 6, 0); }),
+      "Point 5000: Easting -2147483643 less the false easting 6 is beyond the 32-bit "
+      "range.");
 }
 
 TEST(FileWriting, WritesTheWholeTextOrLeavesTheTargetAndNoTemporaryFile) {
