@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/settings_files.h"
@@ -86,6 +87,17 @@ void BM_RedrawZoomed(benchmark::State& state) {
   }
 }
 
+/// A map file's picture, rendered and encoded as the PNG it is written as.
+void BM_MapFile(benchmark::State& state) {
+  const map::FieldMap& field = FieldOf62000Points();
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::optional<QByteArray> png = map::EncodePng(map::RenderMap(field, QSize(1600, 1200)));
+    bytes = png ? static_cast<std::size_t>(png->size()) : 0;
+  }
+  state.counters["bytes"] = static_cast<double>(bytes);
+}
+
 void BM_MakeFieldMap(benchmark::State& state) {
   const map::FieldMap& field = FieldOf62000Points();
   PointTable table;
@@ -121,6 +133,8 @@ int main(int argc, char** argv) {
       ->Args({1600, 1200})
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("MapRedraw/zoomed", tarvik::BM_RedrawZoomed)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("MapFile/1600/1200", tarvik::BM_MapFile)
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("MakeFieldMap", tarvik::BM_MakeFieldMap)
       ->Unit(benchmark::kMillisecond);

@@ -4,6 +4,7 @@
 // for the results window and for PNG files alike.
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QPointF>
@@ -86,8 +87,12 @@ class MapLayout {
 /// Paints the whole map into `picture` of `painter`'s device.
 void PaintMap(QPainter& painter, const QRectF& picture, const FieldMap& map, const MapView& view);
 
-/// The map as a picture of `size` pixels.
+/// The map as an opaque picture of `size` pixels.
 QImage RenderMap(const FieldMap& map, QSize size, const MapView& view = {});
+
+/// The picture as the bytes of a PNG file; nothing when the picture is null
+/// (too large to allocate) or cannot be encoded.
+std::optional<QByteArray> EncodePng(const QImage& image);
 
 /// The shown point nearest to `pixel` within `radius` pixels, as an index of
 /// map.Points; nothing when none is that close.

@@ -1,6 +1,5 @@
 #include "map/map_file.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <mutex>
@@ -46,24 +45,24 @@ OffscreenPainting::~OffscreenPainting() {
   qInstallMessageHandler(previousHandler);
 }
 
+std::string MapNotRendered(const std::string& path, int width, int height) {
+  return path + ": the map of " + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels cannot be rendered.";
+}
+
 std::optional<std::string> SaveMapFile(const std::string& path, const std::int32_t& count,
                                        const PointTable& table, const std::string& title, int width,
                                        int height) {
   // Fonts are shared by every painter; one map at a time.
   static std::mutex painting;
-  QByteArray png;
+  std::optional<QByteArray> png;
   {
     const std::lock_guard<std::mutex> lock(painting);
-    const QImage image = RenderMap(MakeFieldMap(count, table, title), QSize(width, height));
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (image.isNull() || !image.save(&buffer, "PNG")) {
-      return path + ": the map of " + std::to_string(width) + " x " + std::to_string(height) +
-             " pixels cannot be rendered.";
-    }
+    png = EncodePng(RenderMap(MakeFieldMap(count, table, title), QSize(width, height)));
   }
+  if (!png) return MapNotRendered(path, width, height);
   try {
-    WriteFileAtomically(path, png.toStdString());
+    WriteFileAtomically(path, png->toStdString());
   } catch (const OutputError& error) {
     return error.what();
   }

@@ -29,6 +29,10 @@ class OffscreenPainting {
 inline constexpr int kMapFileWidth = 1600;
 inline constexpr int kMapFileHeight = 1200;
 
+/// The reason given when a map of `width` x `height` pixels for `path`
+/// cannot be rendered: too large for the memory, or not encodable.
+std::string MapNotRendered(const std::string& path, int width, int height);
+
 /// Renders positions 1..count of a finished run's table with `title` and
 /// writes it as a PNG file to `path`, which appears only complete. Needs an
 /// OffscreenPainting (or a running Qt application). Returns the reason when

@@ -1,6 +1,5 @@
 #include "ui/results_window.h"
 
-#include <QBuffer>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
@@ -14,7 +13,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
+#include "map/field_map.h"
+#include "map/map_file.h"
 #include "ui/map_widget.h"
 #include "ui/services.h"
 #ifdef TARVIK_WITH_EXPORT
@@ -271,13 +273,20 @@ bool ResultsWindow::Save(const QString& path, const QByteArray& contents) {
 void ResultsWindow::SaveMap() {
   const auto path = files_.SaveFileName(this, folder_);
   if (!path) return;
-  const QImage image =
-      map::RenderMap(map_->Map(), QSize(mapWidth_->value(), mapHeight_->value()), map_->View());
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  Save(*path, png);
+  const int width = mapWidth_->value();
+  const int height = mapHeight_->value();
+  const std::optional<QByteArray> png =
+      map::EncodePng(map::RenderMap(map_->Map(), QSize(width, height), map_->View()));
+  if (!png) {
+    // A picture too large for the memory: nothing is written.
+    const std::string reason =
+        map::MapNotRendered(QDir::toNativeSeparators(*path).toStdString(), width, height);
+    messages_.Show(this, WithApplicationTitle({QString::fromStdString(reason),
+                                               QStringLiteral("Error Output File"),
+                                               MessageIcon::Critical, QString()}));
+    return;
+  }
+  Save(*path, *png);
 }
 
 void ResultsWindow::SaveSummary() {

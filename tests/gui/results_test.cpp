@@ -179,6 +179,7 @@ class ResultsTest : public QObject {
     QTest::mouseClick(results.findChild<QPushButton*>("SaveMap"), Qt::LeftButton);
     const QImage picture(dir.filePath("map.png"), "PNG");
     QCOMPARE(picture.size(), QSize(640, 480));
+    QVERIFY(!picture.hasAlphaChannel());  // opaque: three bytes a pixel
     QCOMPARE(files.requests, QStringList({"save " + dir.path()}));
 
     QTest::mouseClick(results.findChild<QPushButton*>("SaveSummary"), Qt::LeftButton);
@@ -194,6 +195,12 @@ class ResultsTest : public QObject {
     QCOMPARE(messages.shown.size(), 1u);
     QCOMPARE(messages.shown[0].title, QStringLiteral("Error Output File"));
     QCOMPARE(messages.shown[0].icon, MessageIcon::Critical);
+
+    // A picture that could not be made (too large for the memory) is no file.
+    QVERIFY(!tarvik::map::EncodePng(QImage()).has_value());
+    const std::optional<QByteArray> png = tarvik::map::EncodePng(picture);
+    QVERIFY(png.has_value());
+    QCOMPARE(QImage::fromData(*png, "PNG").convertToFormat(picture.format()), picture);
   }
 };
 
