@@ -262,12 +262,14 @@ bool ResultsWindow::Save(const QString& path, const QByteArray& contents) {
   if (file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.commit()) {
     return true;
   }
-  messages_.Show(this,
-                 WithApplicationTitle({QStringLiteral("%1: cannot be written (%2).")
-                                           .arg(QDir::toNativeSeparators(path), file.errorString()),
-                                       QStringLiteral("Error Output File"), MessageIcon::Critical,
-                                       QString()}));
+  ShowOutputError(QStringLiteral("%1: cannot be written (%2).")
+                      .arg(QDir::toNativeSeparators(path), file.errorString()));
   return false;
+}
+
+void ResultsWindow::ShowOutputError(const QString& reason) {
+  messages_.Show(this, WithApplicationTitle({reason, QStringLiteral("Error Output File"),
+                                             MessageIcon::Critical, QString()}));
 }
 
 void ResultsWindow::SaveMap() {
@@ -279,11 +281,8 @@ void ResultsWindow::SaveMap() {
       map::EncodePng(map::RenderMap(map_->Map(), QSize(width, height), map_->View()));
   if (!png) {
     // A picture too large for the memory: nothing is written.
-    const std::string reason =
-        map::MapNotRendered(QDir::toNativeSeparators(*path).toStdString(), width, height);
-    messages_.Show(this, WithApplicationTitle({QString::fromStdString(reason),
-                                               QStringLiteral("Error Output File"),
-                                               MessageIcon::Critical, QString()}));
+    ShowOutputError(QString::fromStdString(
+        map::MapNotRendered(QDir::toNativeSeparators(*path).toStdString(), width, height)));
     return;
   }
   Save(*path, *png);

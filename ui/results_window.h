@@ -62,6 +62,8 @@ class ResultsWindow : public QWidget {
   void ShowSummary();
   /// Writes `contents` to `path` whole or not at all; says so when it cannot.
   bool Save(const QString& path, const QByteArray& contents);
+  /// Says that a file of the window cannot be written, and why.
+  void ShowOutputError(const QString& reason);
 
   MessageService& messages_;
   FileDialogService& files_;
